@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Builds the project on Debian 12, installing what is missing first.
+#   ./build.sh            build everything into build/
+#   ./build.sh test       build, then run every test
+#   ./build.sh sanitize   build into build-asan/ with AddressSanitizer + UBSan, then run every test
+set -euo pipefail
+cd "$(dirname "$0")"
+
+packages=(cmake g++ ninja-build pkg-config libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev)
+
+install_missing() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -eq 0 ]; then
+        echo "Installing: ${missing[*]}"
+        apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+    else
+        echo "Missing packages: ${missing[*]}" >&2
+        echo "Install them with: sudo apt-get install ${missing[*]}" >&2
+        exit 1
+    fi
+}
+
+configure_and_build() {  # build dir, extra cmake arguments...
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+    cmake --build "$dir"
+}
+
+mode=${1:-build}
+install_missing
+case "$mode" in
+    build)
+        configure_and_build build ;;
+    test)
+        configure_and_build build
+        ctest --test-dir build --output-on-failure -j "$(nproc)" ;;
+    sanitize)
+        configure_and_build build-asan -DNOVALINE_SANITIZE=ON
+        ctest --test-dir build-asan --output-on-failure -j "$(nproc)" ;;
+    *)
+        echo "usage: $0 [build|test|sanitize]" >&2
+        exit 2 ;;
+esac
