@@ -3,6 +3,7 @@
 #   ./build.sh            build everything into build/
 #   ./build.sh test       build, then run every test
 #   ./build.sh sanitize   build into build-asan/ with AddressSanitizer + UBSan, then run every test
+#   ./build.sh tsan       build into build-tsan/ with ThreadSanitizer, then run the sound tests
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -43,7 +44,13 @@ case "$mode" in
     sanitize)
         configure_and_build build-asan -DNOVALINE_SANITIZE=ON
         ctest --test-dir build-asan --output-on-failure -j "$(nproc)" ;;
+    tsan)
+        # The platform tests run SDL's own threads, which are not instrumented: the sound
+        # engine's threads are what this build is for.
+        configure_and_build build-tsan -DNOVALINE_TSAN=ON -DNOVALINE_BENCH=OFF
+        TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+            ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" -E '^Sdl' ;;
     *)
-        echo "usage: $0 [build|test|sanitize]" >&2
+        echo "usage: $0 [build|test|sanitize|tsan]" >&2
         exit 2 ;;
 esac

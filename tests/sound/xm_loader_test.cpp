@@ -7,7 +7,7 @@
 #include "replay/sequencer.h"
 #include "sound/file_hooks.h"
 #include "sound/memory_files.h"
-#include "sound/song.h"
+#include "sound/song_control.h"
 #include "sound/xm_loader.h"
 #include "sound/xm_writer.h"
 
@@ -290,7 +290,9 @@ TEST_P(XmLoaderLoops, LoopFieldsAndGuard) {
         // values after a loop end are never played.
         const uint32_t end = sample.loopStart + sample.loopLength;
         for (uint32_t k = 0; k < values.size(); ++k) {
-            if (k != end) EXPECT_EQ(sample.data[k], s.values[k] * scale) << k;
+            if (k != end) {
+                EXPECT_EQ(sample.data[k], s.values[k] * scale) << k;
+            }
         }
         EXPECT_EQ(sample.data[end], s.values[c.guardSource] * scale);
         for (uint32_t k = end + 1; k < sample.length + kSampleGuardValues; ++k) {

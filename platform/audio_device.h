@@ -1,0 +1,21 @@
+// The audio device as the sound engine relies on it: one ring of 16-bit stereo PCM played from its
+// start in an endless loop, and a count of the bytes played so far. The implementation is chosen
+// at link time: SDL2 for the demo (platform), a virtual device for tests and tools
+// (platform_headless).
+#pragma once
+
+#include <cstdint>
+
+using MixDueBlocksFunction = void (*)();
+
+// Starts playing `ring` (ringBytes bytes, 4 per frame, left first) at rateHz over and over. False
+// when the device does not open; nothing is then open.
+bool AudioDeviceOpen(int32_t rateHz, const int16_t* ring, uint32_t ringBytes);
+// Bytes played since the open, counting on across loops of the ring.
+uint64_t AudioDevicePlayedBytes();
+// Stops playback and releases the device; nothing happens when none is open.
+void AudioDeviceClose();
+// Who runs the mixing loop: true when the device calls `mixDue` itself whenever its clock moves
+// (the virtual device, in the thread that moves it); false when the output must start its own
+// mixing thread (a real device).
+bool AudioDeviceDrivesMixing(MixDueBlocksFunction mixDue);

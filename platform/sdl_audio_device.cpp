@@ -1,0 +1,95 @@
+#include <SDL.h>
+
+#include <atomic>
+#include <cstring>
+
+#include "platform/audio_device.h"
+
+namespace {
+
+constexpr uint32_t kBytesPerFrame = 4;
+constexpr int32_t kBufferMilliseconds = 10;
+
+// Written only while no device is open (or the callback is paused/closed), read by the callback.
+const uint8_t* ringData = nullptr;
+uint32_t ringSize = 0;
+SDL_AudioDeviceID device = 0;
+
+// The callback is the only writer while a device is open; the mixer thread reads it to decide
+// which blocks of the ring are free to overwrite, so the store publishes the copy before it.
+std::atomic<uint64_t> playedBytes{0};
+
+// The smallest power of two covering about 10 ms: SDL and most backends want power-of-two
+// periods, and rounding up keeps the callback rate low enough not to starve at small rates.
+Uint16 BufferFrames(int32_t rateHz) {
+    const int32_t wanted = rateHz * kBufferMilliseconds / 1000;
+    int32_t frames = 64;
+    while (frames < wanted && frames < 32768) frames *= 2;
+    return static_cast<Uint16>(frames);
+}
+
+// Runs on SDL's audio thread. It takes no lock of ours so the mixer can never stall playback;
+// the mixer only rewrites blocks the count shows as already copied here.
+void SDLCALL FillFromRing(void*, Uint8* stream, int len) {
+    const uint64_t played = playedBytes.load(std::memory_order_relaxed);
+    uint32_t cursor = static_cast<uint32_t>(played % ringSize);
+    uint32_t left = static_cast<uint32_t>(len);
+    while (left > 0) {
+        const uint32_t chunk = left < ringSize - cursor ? left : ringSize - cursor;
+        std::memcpy(stream, ringData + cursor, chunk);
+        stream += chunk;
+        left -= chunk;
+        cursor = 0;
+    }
+    playedBytes.store(played + static_cast<uint32_t>(len), std::memory_order_release);
+}
+
+}  // namespace
+
+bool AudioDeviceOpen(int32_t rateHz, const int16_t* ring, uint32_t ringBytes) {
+    AudioDeviceClose();
+    // A partial frame in the ring would swap left and right on every other loop.
+    if (rateHz <= 0 || !ring || ringBytes < kBytesPerFrame || ringBytes % kBytesPerFrame != 0) {
+        return false;
+    }
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+
+    ringData = reinterpret_cast<const uint8_t*>(ring);
+    ringSize = ringBytes;
+    playedBytes.store(0, std::memory_order_relaxed);
+
+    SDL_AudioSpec want;
+    SDL_zero(want);
+    want.freq = rateHz;
+    want.format = AUDIO_S16SYS;
+    want.channels = 2;
+    want.samples = BufferFrames(rateHz);
+    want.callback = FillFromRing;
+    // No allowed changes: the callback's byte count then always means our frame layout, and SDL
+    // converts to whatever the hardware takes.
+    SDL_AudioSpec have;
+    device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (device == 0) {
+        ringData = nullptr;
+        ringSize = 0;
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return false;
+    }
+    SDL_PauseAudioDevice(device, 0);
+    return true;
+}
+
+uint64_t AudioDevicePlayedBytes() { return playedBytes.load(std::memory_order_acquire); }
+
+void AudioDeviceClose() {
+    if (device == 0) return;
+    // Returns only once the callback has finished for good, so the ring may be dropped after it.
+    SDL_CloseAudioDevice(device);
+    device = 0;
+    ringData = nullptr;
+    ringSize = 0;
+    playedBytes.store(0, std::memory_order_release);
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+bool AudioDeviceDrivesMixing(MixDueBlocksFunction) { return false; }

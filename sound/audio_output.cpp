@@ -1,0 +1,201 @@
+#include "sound/audio_output.h"
+
+#include <pthread.h>
+#include <sched.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <new>
+#include <thread>
+
+#include "platform/audio_device.h"
+#include "replay/channel.h"
+#include "sound/file_hooks.h"
+#include "sound/song_control.h"
+#include "sound/voice.h"
+
+namespace {
+
+constexpr int32_t kBlockMs = 20;
+constexpr int32_t kDefaultBufferLengthMs = 200;
+constexpr int32_t kMinRateHz = 8000;     // keeps a voice's step below 256 values per frame
+constexpr int32_t kMaxRateHz = 192000;
+constexpr uint32_t kBytesPerFrame = 4;  // 16-bit stereo
+constexpr int32_t kFloatsPerFrame = 2;
+constexpr size_t kMixBufferAlignBytes = 16;
+constexpr size_t kMixBufferSlackBytes = 256;
+constexpr auto kPollInterval = std::chrono::milliseconds(2);
+
+struct Output {
+    bool open = false;
+    int32_t rateHz = 0;
+    int32_t blockFrames = 0;  // B
+    int32_t blockCount = 0;   // K
+    int32_t ringFrames = 0;   // F = K x B
+    int16_t* ring = nullptr;
+    float* mixBuffer = nullptr;
+    int32_t nextBlock = 0;
+    std::thread thread;
+};
+
+Output output;
+int32_t bufferLengthMs = kDefaultBufferLengthMs;
+std::atomic<bool> stopRequested{false};
+std::mutex mixMutex;
+ListNode playingSongs{&playingSongs, &playingSongs};
+
+// Points every started Song's Channels at the current pool, or at nothing while none exists, so
+// that no Channel keeps the address of a released Voice.
+void RebindStartedSongs() {
+    Voice* pool = VoicePool();
+    for (ListNode* node = playingSongs.next; node != &playingSongs; node = node->next) {
+        Song* song = static_cast<Song*>(node);
+        SetSongBpm(song, song->bpm);
+        if (!song->channels) continue;
+        for (int32_t i = 0; i < song->channelCount; ++i) {
+            song->channels[i].voice = pool ? &pool[i] : nullptr;
+            song->channels[i].voiceIndex = i;
+        }
+    }
+}
+
+void ReleaseBuffers() {
+    delete[] output.ring;
+    output.ring = nullptr;
+    ::operator delete[](output.mixBuffer, std::align_val_t(kMixBufferAlignBytes));
+    output.mixBuffer = nullptr;
+}
+
+// Renders ring block w: every started Song advances tick by tick, its tick routine called exactly
+// when its frames to the next tick run out, also across block boundaries.
+void MixBlock(int32_t w) {
+    const int32_t blockFrames = output.blockFrames;
+    float* block = output.mixBuffer + static_cast<size_t>(w) * blockFrames * kFloatsPerFrame;
+    std::fill(block, block + blockFrames * kFloatsPerFrame, 0.0f);
+    for (ListNode* node = playingSongs.next; node != &playingSongs; node = node->next) {
+        Song* song = static_cast<Song*>(node);
+        if (song->playing != 1) continue;
+        int32_t left = song->samplesLeftInTick;
+        int32_t done = 0;
+        while (done < blockFrames) {
+            if (left <= 0) {
+                song->tickCallback(song);
+                left = song->samplesPerTick;
+                // SetSongBpm never gives less than one frame; this only guards a hand-set value
+                // from stalling the block for ever.
+                if (left <= 0) left = blockFrames - done;
+            }
+            const int32_t n = std::min(left, blockFrames - done);
+            MixVoices(block + static_cast<size_t>(done) * kFloatsPerFrame, VoiceList(), n);
+            done += n;
+            left -= n;
+        }
+        song->samplesLeftInTick = left;
+    }
+    ConvertToPcm16(output.ring + static_cast<size_t>(w) * blockFrames * kFloatsPerFrame, block,
+                   blockFrames);
+}
+
+// Mixes block `nextBlock` if the device has played it since it was last mixed. The device is
+// playing block p; q is the block it played before that.
+bool MixDueBlock() {
+    std::lock_guard<std::mutex> lock(mixMutex);
+    if (!output.open) return false;
+    const uint64_t frames = AudioDevicePlayedBytes() / kBytesPerFrame;
+    const int32_t p = static_cast<int32_t>(frames % output.ringFrames) / output.blockFrames;
+    const int32_t q = p == 0 ? output.blockCount - 1 : p - 1;
+    const int32_t w = output.nextBlock;
+    if (w == p || !(w <= q || (q == 0 && w != 1))) return false;
+    MixBlock(w);
+    output.nextBlock = w + 1 == output.blockCount ? 0 : w + 1;
+    return true;
+}
+
+void RaiseToTimeCritical() {
+    // Real-time scheduling needs a privilege most desktop sessions lack; a refusal leaves the
+    // thread at normal priority, which the ring's length covers.
+    sched_param param{};
+    param.sched_priority = sched_get_priority_max(SCHED_FIFO);
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+}
+
+}  // namespace
+
+std::mutex& MixMutex() { return mixMutex; }
+ListNode* PlayingSongs() { return &playingSongs; }
+
+bool SetBufferLength(int32_t ms) {
+    ms = std::max(ms, kBlockMs);
+    bufferLengthMs = ms - ms % kBlockMs;
+    return true;
+}
+
+int32_t BufferLengthMs() { return bufferLengthMs; }
+
+bool OpenAudioOutput(int32_t rateHz) {
+    if (!FileHooksSet()) return false;
+    CloseAudioOutput();
+    if (rateHz < kMinRateHz || rateHz > kMaxRateHz) return false;
+
+    std::lock_guard<std::mutex> lock(mixMutex);
+    output.rateHz = rateHz;
+    // 20 ms rounded up to a multiple of 4 frames: 884 at 44100 Hz.
+    output.blockFrames = (rateHz * kBlockMs / 1000 + 3) / 4 * 4;
+    output.blockCount = 2 * (bufferLengthMs / kBlockMs);
+    output.ringFrames = output.blockCount * output.blockFrames;
+    // The device restarts from the ring's start, so mixing restarts from block 0 whatever the
+    // block count was before.
+    output.nextBlock = 0;
+    const size_t mixFloats = static_cast<size_t>(output.ringFrames) * kFloatsPerFrame +
+                             kMixBufferSlackBytes / sizeof(float);
+    output.mixBuffer = new (std::align_val_t(kMixBufferAlignBytes)) float[mixFloats]();
+    output.ring = new int16_t[static_cast<size_t>(output.ringFrames) * kFloatsPerFrame]();
+    CreateVoicePool(rateHz);
+
+    if (!AudioDeviceOpen(rateHz, output.ring,
+                         static_cast<uint32_t>(output.ringFrames) * kBytesPerFrame)) {
+        ReleaseVoicePool();
+        ReleaseBuffers();
+        output = Output{};
+        return false;
+    }
+    output.open = true;
+    RebindStartedSongs();
+    stopRequested = false;
+    if (!AudioDeviceDrivesMixing(MixDueBlocks)) output.thread = std::thread(MixingThread);
+    return true;
+}
+
+int MixingThread() {
+    RaiseToTimeCritical();
+    while (!stopRequested.load()) {
+        MixDueBlock();
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    return 0;
+}
+
+void MixDueBlocks() {
+    while (MixDueBlock()) {
+    }
+}
+
+void CloseAudioOutput() {
+    stopRequested = true;
+    // Joined before the lock is taken: the thread takes the same lock for each block.
+    if (output.thread.joinable()) output.thread.join();
+    std::lock_guard<std::mutex> lock(mixMutex);
+    if (output.open) AudioDeviceClose();
+    ReleaseVoicePool();
+    ReleaseBuffers();
+    output = Output{};
+    RebindStartedSongs();
+}
+
+int32_t OutputRateHz() { return output.rateHz; }
+int32_t OutputBlockFrames() { return output.blockFrames; }
+int32_t OutputBlockCount() { return output.blockCount; }
+int32_t OutputRingFrames() { return output.ringFrames; }
+int32_t OutputNextBlock() { return output.nextBlock; }

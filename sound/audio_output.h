@@ -1,0 +1,38 @@
+// The audio output: the device playing a looping ring of 20 ms blocks, and the mixing loop that
+// refills each block right after the device has played it, advancing every started Song tick by
+// tick on the way.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+
+#include "sound/module.h"
+
+// Milliseconds of ring, a multiple of 20 and at least 20; used by the next OpenAudioOutput.
+bool SetBufferLength(int32_t ms);
+int32_t BufferLengthMs();
+// Opens the device at rateHz (8000..192000), creates the voice pool and starts mixing. False
+// without a complete FileHooks set, for a rate outside that range, or when the device fails.
+bool OpenAudioOutput(int32_t rateHz);
+// Stops mixing and releases the device, the voice pool and the buffers; safe when nothing is open.
+void CloseAudioOutput();
+// The mixing thread's routine: polls the device every 2 ms until the output closes.
+int MixingThread();
+// Mixes every block that the device has finished playing; the loop body of the mixing thread and
+// the virtual device's callback.
+void MixDueBlocks();
+
+// Output geometry while open; 0 while closed.
+int32_t OutputRateHz();
+int32_t OutputBlockFrames();
+int32_t OutputBlockCount();
+int32_t OutputRingFrames();
+// Index of the next ring block to mix.
+int32_t OutputNextBlock();
+
+// The started Songs, in start order.
+ListNode* PlayingSongs();
+
+// Held by the mixing loop for the whole of each block, and by every main-thread operation that
+// frees or relinks what the loop reads (songs, samples, voices, the output itself).
+std::mutex& MixMutex();

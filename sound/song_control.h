@@ -1,0 +1,33 @@
+// The operations through which the host uses a Song: create, start, stop, free, ask where it is,
+// set its tempo. All but SetSongBpm run on the main thread; each that changes what the mixing loop
+// reads holds the mix lock while it acts.
+#pragma once
+
+#include "sound/module.h"
+
+// Loads the named file through the FileHooks into a fresh, stopped Song; null when the file does
+// not open or the loader refuses it.
+Song* CreateSong(const char* name, SampleDataHook hook);
+// Restarts the Song from order 0, row 0 with fresh Channels on Voices 0..channelCount-1, at the
+// tail of the started Songs. False for null, and while the audio output is not open (there are no
+// Voices to drive).
+bool StartSong(Song* song);
+// Takes the Song out of the started list and silences its Voices; false for null.
+bool StopSong(Song* song);
+// Stops and releases a Song with everything it owns; false for null.
+bool FreeSong(Song* song);
+// Releases a Sample and its data, first silencing any Voice playing it; null and emptySample are
+// ignored.
+void FreeSample(Sample* sample);
+// Sets the tempo and the tick length floor(5 x rate / (2 x bpm)) frames, at least 1 while the
+// output is open. A BPM below 1 (a damaged header) plays at 125, the format's default tempo. Called
+// by the replay from the mixing thread, so it takes no lock.
+void SetSongBpm(Song* song, int32_t bpm);
+
+// The position the director reads while the mixing thread writes it.
+inline int32_t GetSongOrder(const Song* song) {
+    return song ? song->order.load(std::memory_order_relaxed) : 0;
+}
+inline int32_t GetSongRow(const Song* song) {
+    return song ? song->row.load(std::memory_order_relaxed) : 0;
+}
