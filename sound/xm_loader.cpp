@@ -25,6 +25,13 @@ constexpr uint8_t kSampleTypePingPong = 0x02;
 constexpr uint8_t kSampleType16Bit = 0x10;
 constexpr uint8_t kCellMaskFlag = 0x80;
 
+thread_local XmLoadError lastError = XmLoadError::None;
+
+bool Refuse(XmLoadError error) {
+    lastError = error;
+    return false;
+}
+
 // Sample data is read in pieces of at most this size, so a header that claims gigabytes costs no
 // more memory than the file really holds.
 constexpr size_t kSampleReadChunkBytes = 1 << 20;
@@ -89,7 +96,7 @@ bool LoadPatterns(Song* song, Stream* stream, int filePatternCount) {
         ReadU8(stream);   // packing type: there is only one
         const uint16_t rows = ReadU16(stream);
         const uint16_t packedBytes = ReadU16(stream);
-        if (rows > kMaxRows) return false;
+        if (rows > kMaxRows) return Refuse(XmLoadError::TooManyRows);
         if (rows == 0) {
             // The replay needs at least one row to stand on; a pattern that holds none plays like
             // one the file lacks. It has no cell bytes to read.
@@ -271,7 +278,7 @@ bool LoadInstruments(Song* song, Stream* stream) {
         const uint32_t headerSize = ReadU32(stream);
         StreamSeek(stream, kInstrumentNameAndTypeBytes, kSeekFromCurrent);
         const uint16_t sampleCount = ReadU16(stream);
-        if (sampleCount > kMaxSamplesPerInstrument) return false;
+        if (sampleCount > kMaxSamplesPerInstrument) return Refuse(XmLoadError::TooManySamples);
         instrument.sampleCount = sampleCount;
         std::fill(std::begin(instrument.samples), std::end(instrument.samples), &emptySample);
         if (sampleCount == 0) {
@@ -297,10 +304,11 @@ bool LoadInstruments(Song* song, Stream* stream) {
 }  // namespace
 
 bool LoadXm(Song* song, Stream* stream) {
+    lastError = XmLoadError::None;
     char id[kXmIdBytes] = {};
     StreamSeek(stream, 0, kSeekFromStart);
     StreamRead(id, kXmIdBytes, stream);
-    if (std::memcmp(id, kXmId, kXmIdBytes) != 0) return false;
+    if (std::memcmp(id, kXmId, kXmIdBytes) != 0) return Refuse(XmLoadError::NotXm);
 
     song->tickCallback = ReplayTick;
     song->initialGlobalVolume = 64;
@@ -318,10 +326,14 @@ bool LoadXm(Song* song, Stream* stream) {
     StreamRead(song->orderTable, kOrderTableSize, stream);
     // Refused rather than clamped: the order table, the voice pool and the pattern and instrument
     // numbers that cells can hold set these limits, and no module written within them exceeds them.
-    if (song->songLength > kOrderTableSize) return false;
-    if (song->channelCount == 0 || song->channelCount > kMaxChannels) return false;
-    if (filePatternCount > kMaxPatterns) return false;
-    if (song->instrumentCount > kMaxInstrumentNumber) return false;
+    if (song->songLength > kOrderTableSize) return Refuse(XmLoadError::SongTooLong);
+    if (song->channelCount == 0 || song->channelCount > kMaxChannels) {
+        return Refuse(XmLoadError::BadChannelCount);
+    }
+    if (filePatternCount > kMaxPatterns) return Refuse(XmLoadError::TooManyPatterns);
+    if (song->instrumentCount > kMaxInstrumentNumber) {
+        return Refuse(XmLoadError::TooManyInstruments);
+    }
     StreamSeek(stream, kHeaderSizeOffset + headerSize, kSeekFromStart);
 
     song->patternsReferenced = 0;
@@ -331,4 +343,20 @@ bool LoadXm(Song* song, Stream* stream) {
     song->patternSlots = std::max<int32_t>(filePatternCount, song->patternsReferenced);
     if (!LoadPatterns(song, stream, filePatternCount)) return false;
     return LoadInstruments(song, stream);
+}
+
+XmLoadError LastXmLoadError() { return lastError; }
+
+const char* XmLoadErrorText(XmLoadError error) {
+    switch (error) {
+        case XmLoadError::None: return "no error";
+        case XmLoadError::NotXm: return "not an XM module";
+        case XmLoadError::SongTooLong: return "too many orders (more than 256)";
+        case XmLoadError::BadChannelCount: return "bad channel count (must be 1 to 256)";
+        case XmLoadError::TooManyPatterns: return "too many patterns (more than 256)";
+        case XmLoadError::TooManyInstruments: return "too many instruments (more than 128)";
+        case XmLoadError::TooManyRows: return "a pattern has more than 256 rows";
+        case XmLoadError::TooManySamples: return "too many samples in an instrument (more than 16)";
+    }
+    return "unknown error";
 }

@@ -8,3 +8,18 @@ struct Stream;
 // file is not an XM module or is one this engine refuses; the Song then holds what was loaded so
 // far and must be released with FreeSong.
 bool LoadXm(Song* song, Stream* stream);
+
+// Why the last LoadXm on this thread returned false (None after a success), for tools that tell
+// the user what is wrong with a file.
+enum class XmLoadError {
+    None,
+    NotXm,                 // the ID text is missing
+    SongTooLong,           // more than 256 order entries
+    BadChannelCount,       // 0 or more than 256 channels
+    TooManyPatterns,       // more than 256
+    TooManyInstruments,    // more than 128
+    TooManyRows,           // a pattern of more than 256 rows
+    TooManySamples,        // an instrument with more than 16 samples
+};
+XmLoadError LastXmLoadError();
+const char* XmLoadErrorText(XmLoadError error);

@@ -429,6 +429,7 @@ TEST(XmLoaderRefuses, WrongIdLeavesSongUntouched) {
     EXPECT_EQ(song.initialGlobalVolume, 0);
     EXPECT_EQ(song.patterns, nullptr);
     EXPECT_FALSE(LoadBytes(bytes));
+    EXPECT_EQ(LastXmLoadError(), XmLoadError::NotXm);
     EXPECT_FALSE(LoadBytes({}));
     EXPECT_FALSE(LoadBytes({'E', 'x', 't'}));
 }
@@ -437,25 +438,37 @@ TEST(XmLoaderRefuses, HeaderLimits) {
     struct Case {
         const char* name;
         void (*change)(XmModuleDesc&);
+        XmLoadError why;
     };
     const Case cases[] = {
-        {"song length 257", [](XmModuleDesc& d) { d.songLength = 257; }},
-        {"song length 65535", [](XmModuleDesc& d) { d.songLength = 65535; }},
-        {"0 channels", [](XmModuleDesc& d) { d.channelCount = 0; }},
-        {"257 channels", [](XmModuleDesc& d) { d.channelCount = 257; }},
-        {"65535 channels", [](XmModuleDesc& d) { d.channelCount = 65535; }},
-        {"257 patterns", [](XmModuleDesc& d) { d.patternCount = 257; }},
-        {"129 instruments", [](XmModuleDesc& d) { d.instrumentCount = 129; }},
-        {"pattern of 257 rows", [](XmModuleDesc& d) { d.patterns[0].rows = 257; }},
-        {"17 samples", [](XmModuleDesc& d) {
+        {"song length 257", [](XmModuleDesc& d) { d.songLength = 257; }, XmLoadError::SongTooLong},
+        {"song length 65535", [](XmModuleDesc& d) { d.songLength = 65535; },
+         XmLoadError::SongTooLong},
+        {"0 channels", [](XmModuleDesc& d) { d.channelCount = 0; }, XmLoadError::BadChannelCount},
+        {"257 channels", [](XmModuleDesc& d) { d.channelCount = 257; },
+         XmLoadError::BadChannelCount},
+        {"65535 channels", [](XmModuleDesc& d) { d.channelCount = 65535; },
+         XmLoadError::BadChannelCount},
+        {"257 patterns", [](XmModuleDesc& d) { d.patternCount = 257; },
+         XmLoadError::TooManyPatterns},
+        {"129 instruments", [](XmModuleDesc& d) { d.instrumentCount = 129; },
+         XmLoadError::TooManyInstruments},
+        {"pattern of 257 rows", [](XmModuleDesc& d) { d.patterns[0].rows = 257; },
+         XmLoadError::TooManyRows},
+        {"17 samples",
+         [](XmModuleDesc& d) {
              d.instruments.push_back(InstrumentWith(std::vector<XmSampleDesc>(17, Sample8({1}))));
-         }},
+         },
+         XmLoadError::TooManySamples},
     };
     for (const Case& c : cases) {
         XmModuleDesc desc = ModuleWith({InstrumentWith({Sample8({1, 2})})});
         c.change(desc);
         EXPECT_FALSE(LoadBytes(WriteXm(desc))) << c.name;
+        EXPECT_EQ(LastXmLoadError(), c.why) << c.name;
     }
+    EXPECT_TRUE(Load(ModuleWith({})));
+    EXPECT_EQ(LastXmLoadError(), XmLoadError::None);
 }
 
 TEST(XmLoaderRefuses, LimitsThemselvesAreAccepted) {

@@ -1,0 +1,44 @@
+#include "replay/voice_update.h"
+
+#include <cstdlib>
+
+#include "replay/channel.h"
+#include "replay/pitch.h"
+#include "sound/module.h"
+#include "sound/voice.h"
+
+namespace {
+// 255 / 2^35: full settings (64 x 64 x 65536 x 64) give 127.5, truncated to 127.
+constexpr int kFinalVolumeShift = 35;
+}  // namespace
+
+int32_t FinalVolume(const Channel* ch, const Song* song) {
+    // Exact in 64 bits; truncated toward zero.
+    const int64_t product = static_cast<int64_t>(ch->volume + ch->volumeOffset) * ch->volEnvOutput *
+                            ch->fadeoutVolume * song->globalVolume * 255;
+    return static_cast<int32_t>(product / (int64_t{1} << kFinalVolumeShift));
+}
+
+int32_t FinalPanning(const Channel* ch) {
+    // The division comes first and truncates: the envelope's reach is 0..4 steps of its offset.
+    const int32_t reach = (128 - std::abs(ch->panning - 128)) / 32;
+    return reach * (ch->panEnvOutput - 32) + ch->panning;
+}
+
+void UpdateVoice(Channel* ch, const Sample* sample, const Song* song) {
+    const int64_t periodWithOffset = static_cast<int64_t>(ch->period) + ch->pitchOffset;
+    if (periodWithOffset == 0) ch->updateFlags &= static_cast<uint8_t>(~kUpdateFrequency);
+    if (ch->updateFlags & kUpdateTrigger) {
+        ch->voiceIndex = BindVoiceSample(ch->voice ? ch->voice->index : ch->voiceIndex, sample);
+    }
+    if (ch->updateFlags & kUpdateVolume) SetVoiceVolume(ch->voiceIndex, FinalVolume(ch, song));
+    if (ch->updateFlags & kUpdatePanning) SetVoicePanning(ch->voiceIndex, FinalPanning(ch));
+    if (ch->updateFlags & kUpdateFrequency) {
+        SetVoiceFrequency(ch->voiceIndex, FrequencyForPeriod(song, periodWithOffset));
+    }
+    if (ch->updateFlags & kUpdateStop) {
+        StopVoice(ch->voiceIndex);
+        // A sample offset waiting for the next trigger belongs to the note that was stopped.
+        if (ch->voice) ch->voice->startOffset = 0;
+    }
+}
