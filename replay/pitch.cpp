@@ -55,15 +55,15 @@ int32_t NotePeriod(const Song* song, int32_t note, int32_t finetune) {
                                                 : AmigaPeriodForNote(note, finetune);
 }
 
-int32_t FrequencyForPeriod(const Song* song, int64_t periodWithOffset) {
+int32_t FrequencyForPeriod(const Song* song, int32_t period, int32_t pitchOffset) {
     if (song->flags & kLinearFrequencyFlag) {
         const double octaves =
-            static_cast<double>(kLinearC4Period - periodWithOffset) * kLinearUnitToOctave;
+            static_cast<double>(kLinearC4Period - period + pitchOffset) * kLinearUnitToOctave;
         // Truncated toward zero; far-off periods overflow the int range and are clamped first
         // (the Voice limits the rate to its own range anyway).
         return ClampToInt32(kLinearC4Hz * std::pow(2.0, octaves));
     }
-    const int64_t hz = kAmigaClock / periodWithOffset;
+    const int64_t hz = kAmigaClock / (static_cast<int64_t>(period) + pitchOffset);
     return static_cast<int32_t>(std::clamp<int64_t>(hz, std::numeric_limits<int32_t>::min(),
                                                     std::numeric_limits<int32_t>::max()));
 }

@@ -17,8 +17,9 @@ int32_t LinearPeriodForNote(int32_t note, int32_t finetune);
 int32_t AmigaPeriodForNote(int32_t note, int32_t finetune);
 // The period of a note in the Song's table.
 int32_t NotePeriod(const Song* song, int32_t note, int32_t finetune);
-// The playback rate in Hz for a period expression `period + pitchOffset`, which must not be 0.
-int32_t FrequencyForPeriod(const Song* song, int64_t periodWithOffset);
+// The playback rate in Hz for a period and a pitch offset whose sum is not 0. A positive offset
+// raises the pitch in the linear table and lowers it in the Amiga table.
+int32_t FrequencyForPeriod(const Song* song, int32_t period, int32_t pitchOffset);
 // Adds to the Channel's period, saturating at kPeriodLimit.
 void AddToPeriod(Channel* channel, int64_t delta);
 

@@ -34,7 +34,7 @@ void UpdateVoice(Channel* ch, const Sample* sample, const Song* song) {
     if (ch->updateFlags & kUpdateVolume) SetVoiceVolume(ch->voiceIndex, FinalVolume(ch, song));
     if (ch->updateFlags & kUpdatePanning) SetVoicePanning(ch->voiceIndex, FinalPanning(ch));
     if (ch->updateFlags & kUpdateFrequency) {
-        SetVoiceFrequency(ch->voiceIndex, FrequencyForPeriod(song, periodWithOffset));
+        SetVoiceFrequency(ch->voiceIndex, FrequencyForPeriod(song, ch->period, ch->pitchOffset));
     }
     if (ch->updateFlags & kUpdateStop) {
         StopVoice(ch->voiceIndex);
