@@ -182,7 +182,8 @@ void ReadSampleHeader(Sample& sample, Stream* stream) {
     sample.length = ReadU32(stream);
     sample.loopStart = ReadU32(stream);
     sample.loopLength = ReadU32(stream);
-    sample.volume = ReadU8(stream);
+    // The scale ends at 64; a damaged larger value would push the final volume past its range.
+    sample.volume = std::min<uint8_t>(ReadU8(stream), 64);
     sample.finetune = static_cast<int8_t>(ReadU8(stream));
     sample.loopType = kLoopNone;
     sample.bits = 8;

@@ -534,8 +534,10 @@ TEST(XmLoaderRepairs, EnvelopeIndicesStayInsideThePoints) {
     }
 }
 
-TEST(XmLoaderRepairs, VibratoTypeFadeoutAndEmptyPattern) {
-    XmInstrumentDesc instrument = InstrumentWith({Sample8({1})});
+TEST(XmLoaderRepairs, VibratoTypeFadeoutVolumeAndEmptyPattern) {
+    XmSampleDesc loud = Sample8({1});
+    loud.volume = 200;
+    XmInstrumentDesc instrument = InstrumentWith({loud});
     instrument.vibratoType = 7;
     instrument.fadeout = 0x9000;
     XmModuleDesc desc = ModuleWith({instrument});
@@ -547,6 +549,7 @@ TEST(XmLoaderRepairs, VibratoTypeFadeoutAndEmptyPattern) {
     ASSERT_TRUE(song);
     EXPECT_EQ(song->instruments[0].vibratoType, 0);
     EXPECT_EQ(song->instruments[0].fadeout, 0xFFFF);
+    EXPECT_EQ(song->instruments[0].samples[0]->volume, 64);
     EXPECT_EQ(song->patterns[0].rows, 64);
     ExpectCell(song->patterns[0].cells[64 * 2 - 1], NoteCell{}, "row-less pattern");
     // The row-less pattern consumed no cell bytes: the next one is read from the right place.
