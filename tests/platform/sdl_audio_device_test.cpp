@@ -119,7 +119,9 @@ TEST(SdlAudioDeviceOutput, DeliversTheRingBytesInOrderAcrossWraps) {
     const bool opened = AudioDeviceOpen(kRateHz, ring.data(), kRingBytes);
     uint64_t played = 0;
     if (opened) {
-        played = WaitForPlayedBeyond(2 * kRingBytes);
+        // A loop more than the file must hold: the driver writes each buffer after the callback
+        // has counted it, so under load the file can trail the count by a buffer or two.
+        played = WaitForPlayedBeyond(3 * kRingBytes);
         AudioDeviceClose();
     }
     if (previous) {
@@ -128,7 +130,7 @@ TEST(SdlAudioDeviceOutput, DeliversTheRingBytesInOrderAcrossWraps) {
         unsetenv("SDL_AUDIODRIVER");
     }
     if (!opened) GTEST_SKIP() << "SDL has no disk audio driver here";
-    ASSERT_GT(played, 2 * kRingBytes);
+    ASSERT_GT(played, 3 * kRingBytes);
 
     std::FILE* file = std::fopen(path.c_str(), "rb");
     ASSERT_NE(file, nullptr);
