@@ -1,0 +1,727 @@
+// End-to-end tests of the xmrender program: crafted modules written to a temporary folder, the
+// built binary run on them, and its files, streams and exit status read back.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "sound/xm_writer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint8_t kEffectPositionJump = 0x0B;
+constexpr uint8_t kEffectPatternBreak = 0x0D;
+constexpr uint8_t kEffectExtended = 0x0E;
+constexpr uint8_t kEffectSpeed = 0x0F;
+constexpr uint8_t kPatternLoop = 0x60;   // E6y
+constexpr uint8_t kPatternDelay = 0xE0;  // EEy
+constexpr uint8_t kNoteC4 = 49;
+
+// Frames of one tick at 125 BPM: floor(5 x rate / 250).
+constexpr int64_t kTick44100 = 882;
+constexpr int64_t kTick8000 = 160;
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<uint8_t> ReadBytes(const fs::path& path) {
+    const std::string text = ReadText(path);
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+uint16_t U16(const std::vector<uint8_t>& b, size_t at) {
+    return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
+}
+std::string Tag(const std::vector<uint8_t>& b, size_t at) {
+    return std::string(b.begin() + static_cast<long>(at), b.begin() + static_cast<long>(at) + 4);
+}
+
+struct Wav {
+    uint32_t rate = 0;
+    std::vector<int16_t> values;  // interleaved left, right
+    int64_t Frames() const { return static_cast<int64_t>(values.size() / 2); }
+};
+
+// Reads a WAV back, checking every header field against the canonical 16-bit stereo layout and
+// the data size against the file size.
+Wav ParseWav(const fs::path& path) {
+    Wav wav;
+    const std::vector<uint8_t> b = ReadBytes(path);
+    EXPECT_GE(b.size(), 44u) << path;
+    if (b.size() < 44) return wav;
+    const uint32_t dataBytes = U32(b, 40);
+    EXPECT_EQ(Tag(b, 0), "RIFF");
+    EXPECT_EQ(U32(b, 4), 36 + dataBytes);
+    EXPECT_EQ(Tag(b, 8), "WAVE");
+    EXPECT_EQ(Tag(b, 12), "fmt ");
+    EXPECT_EQ(U32(b, 16), 16u);
+    EXPECT_EQ(U16(b, 20), 1u) << "PCM";
+    EXPECT_EQ(U16(b, 22), 2u) << "stereo";
+    wav.rate = U32(b, 24);
+    EXPECT_EQ(U32(b, 28), wav.rate * 4) << "bytes per second";
+    EXPECT_EQ(U16(b, 32), 4u) << "block align";
+    EXPECT_EQ(U16(b, 34), 16u) << "bits";
+    EXPECT_EQ(Tag(b, 36), "data");
+    EXPECT_EQ(b.size(), 44u + dataBytes);
+    EXPECT_EQ(dataBytes % 4, 0u);
+    for (size_t at = 44; at + 1 < b.size(); at += 2) {
+        wav.values.push_back(static_cast<int16_t>(U16(b, at)));
+    }
+    return wav;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+struct TraceLine {
+    int64_t tickIndex, order, row, tick, channel, active, frequency, volume, panning, position;
+};
+
+std::vector<TraceLine> ParseTrace(const fs::path& path, std::string* header) {
+    std::vector<TraceLine> trace;
+    const std::vector<std::string> lines = Lines(ReadText(path));
+    if (lines.empty()) return trace;
+    *header = lines[0];
+    for (size_t i = 1; i < lines.size(); ++i) {
+        std::vector<int64_t> f;
+        std::stringstream fields(lines[i]);
+        for (std::string field; std::getline(fields, field, ',');) f.push_back(std::stoll(field));
+        EXPECT_EQ(f.size(), 10u) << lines[i];
+        if (f.size() != 10) continue;
+        trace.push_back({f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9]});
+    }
+    return trace;
+}
+
+NoteCell Cell(uint8_t note, uint8_t instrument = 0, uint8_t volume = 0, uint8_t effect = 0,
+              uint8_t parameter = 0) {
+    return NoteCell{note, instrument, volume, effect, parameter};
+}
+NoteCell Effect(uint8_t effect, uint8_t parameter) { return Cell(0, 0, 0, effect, parameter); }
+
+struct Placed {
+    uint16_t row;
+    uint16_t channel;
+    NoteCell cell;
+};
+
+XmPatternDesc Pattern(uint16_t rows, uint16_t channels, std::vector<Placed> placed = {}) {
+    XmPatternDesc pattern;
+    pattern.rows = rows;
+    pattern.cells.assign(size_t{rows} * channels, NoteCell{});
+    for (const Placed& p : placed) pattern.cells[size_t{p.row} * channels + p.channel] = p.cell;
+    return pattern;
+}
+
+XmModuleDesc Module(uint16_t channels, uint16_t speed, std::vector<uint8_t> orders,
+                    std::vector<XmPatternDesc> patterns) {
+    XmModuleDesc module;
+    module.name = "xmrender test";
+    module.channelCount = channels;
+    module.defaultSpeed = speed;
+    module.defaultBpm = 125;
+    module.orders = std::move(orders);
+    module.patterns = std::move(patterns);
+    return module;
+}
+
+// A looped sine loud enough to be heard, as instrument 1.
+XmInstrumentDesc SineInstrument(size_t samples = 1) {
+    XmInstrumentDesc instrument;
+    instrument.name = "sine";
+    for (size_t s = 0; s < samples; ++s) {
+        XmSampleDesc sample;
+        sample.name = "sine";
+        sample.sixteenBit = true;
+        for (int i = 0; i < 64; ++i) {
+            sample.values.push_back(static_cast<int16_t>(12000 * std::sin(6.2831853 * i / 64)));
+        }
+        sample.loopStart = 0;
+        sample.loopLength = 64;
+        sample.loopBits = 1;
+        instrument.samples.push_back(sample);
+    }
+    return instrument;
+}
+
+class XmRender : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "xmrender_test_XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    fs::path Write(const std::string& name, const XmModuleDesc& module) {
+        const fs::path path = dir / name;
+        WriteBytes(path, WriteXm(module));
+        return path;
+    }
+
+    Outcome Xmrender(const std::vector<std::string>& args) {
+        std::string command = Quote(XMRENDER_PATH);
+        for (const std::string& arg : args) command += " " + Quote(arg);
+        const fs::path out = dir / "stdout.txt";
+        const fs::path err = dir / "stderr.txt";
+        command += " >" + Quote(out.string()) + " 2>" + Quote(err.string()) + " </dev/null";
+        const int raw = std::system(command.c_str());
+        Outcome run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(out), ReadText(err)};
+        fs::remove(out);
+        fs::remove(err);
+        return run;
+    }
+
+    // Renders and returns the WAV, expecting success and the one-line report.
+    Wav Render(const fs::path& input, std::vector<std::string> options = {}) {
+        const fs::path wav = dir / "out.wav";
+        options.insert(options.end(), {"-o", wav.string(), input.string()});
+        const Outcome run = Xmrender(options);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(Lines(run.err).size(), 1u) << run.err;
+        Wav parsed = ParseWav(wav);
+        fs::remove(wav);
+        return parsed;
+    }
+
+    std::vector<fs::path> Entries() const {
+        std::vector<fs::path> entries;
+        for (const auto& e : fs::directory_iterator(dir)) entries.push_back(e.path().filename());
+        std::sort(entries.begin(), entries.end());
+        return entries;
+    }
+
+    fs::path dir;
+};
+
+// ---- length -----------------------------------------------------------------------------------
+
+TEST_F(XmRender, SecondsGiveExactlyFloorOfSecondsTimesRateFrames) {
+    const fs::path input = Write("short.xm", Module(2, 3, {0}, {Pattern(4, 2)}));
+    struct Case {
+        const char* seconds;
+        const char* rate;
+        int64_t frames;
+    };
+    const Case cases[] = {
+        {"1.5", "22050", 33075},
+        {"0", "44100", 0},
+        {"2.3", "44100", 101430},        // 101429.99999999999 in binary floating point
+        {"0.01", "8000", 80},
+        {".5", "11025", 5512},
+        {"3.", "8000", 24000},
+        {"0.0000226757", "44100", 0},    // just under one frame
+        {"0.00002268", "44100", 1},      // just over one frame
+        {"1", "192000", 192000},
+        {"0.02", "44100", 882},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.seconds) + " s at " + c.rate);
+        const Wav wav = Render(input, {"--seconds", c.seconds, "--rate", c.rate});
+        EXPECT_EQ(wav.rate, static_cast<uint32_t>(std::stoi(c.rate)));
+        EXPECT_EQ(wav.Frames(), c.frames);
+    }
+}
+
+TEST_F(XmRender, SongRenderedOnceEndsWhereItWouldRepeat) {
+    const uint8_t loopStart = kPatternLoop;
+    struct Case {
+        const char* name;
+        XmModuleDesc module;
+        int64_t ticks;  // at 125 BPM throughout
+    };
+    XmModuleDesc restart = Module(1, 3, {0, 1, 2}, {Pattern(4, 1), Pattern(4, 1), Pattern(4, 1)});
+    restart.restartPosition = 1;
+    XmModuleDesc restartOutside = Module(1, 3, {0, 1}, {Pattern(4, 1), Pattern(2, 1)});
+    restartOutside.restartPosition = 7;
+    const Case cases[] = {
+        {"two orders of four rows, wrapping to order 0",
+         Module(2, 3, {0, 1}, {Pattern(4, 2), Pattern(4, 2)}), 8 * 3},
+        {"the same pattern in both orders is played twice",
+         Module(1, 3, {0, 0}, {Pattern(4, 1)}), 8 * 3},
+        {"ends with a jump to its own order",
+         Module(2, 3, {0, 1},
+                {Pattern(4, 2), Pattern(4, 2, {{1, 1, Effect(kEffectPositionJump, 1)}})}),
+         6 * 3},
+        {"one order jumping to itself",
+         Module(1, 4, {0}, {Pattern(8, 1, {{2, 0, Effect(kEffectPositionJump, 0)}})}), 3 * 4},
+        {"a backward jump",
+         Module(1, 3, {0, 1, 2},
+                {Pattern(4, 1), Pattern(4, 1),
+                 Pattern(4, 1, {{1, 0, Effect(kEffectPositionJump, 1)}})}),
+         10 * 3},
+        {"a forward jump over an order",
+         Module(1, 3, {0, 1, 2},
+                {Pattern(4, 1, {{0, 0, Effect(kEffectPositionJump, 2)}}), Pattern(4, 1),
+                 Pattern(4, 1)}),
+         5 * 3},
+        {"a pattern loop played twice does not stop the render",
+         Module(1, 3, {0},
+                {Pattern(4, 1, {{0, 0, Effect(kEffectExtended, loopStart)},
+                                {2, 0, Effect(kEffectExtended, kPatternLoop | 1)}})}),
+         7 * 3},
+        {"a pattern loop played three times in the second order",
+         Module(2, 3, {0, 1},
+                {Pattern(2, 2),
+                 Pattern(4, 2, {{1, 1, Effect(kEffectExtended, loopStart)},
+                                {2, 1, Effect(kEffectExtended, kPatternLoop | 2)}})}),
+         (2 + 1 + 2 * 3 + 1) * 3},
+        {"restart position inside the song",
+         restart, 12 * 3},
+        {"restart position outside the song starts over at order 0",
+         restartOutside, 6 * 3},
+        {"a break into the next order",
+         Module(1, 3, {0, 1},
+                {Pattern(4, 1, {{1, 0, Effect(kEffectPatternBreak, 0x02)}}), Pattern(4, 1)}),
+         4 * 3},
+        {"a break past the end of the shorter first pattern plays its row 0, already played",
+         Module(1, 3, {0, 1},
+                {Pattern(4, 1), Pattern(8, 1, {{3, 0, Effect(kEffectPatternBreak, 0x05)}})}),
+         8 * 3},
+        {"a speed change counts the new ticks",
+         Module(1, 3, {0}, {Pattern(4, 1, {{1, 0, Effect(kEffectSpeed, 2)}})}), 3 + 3 * 2},
+        {"a pattern delay lengthens its row",
+         Module(1, 3, {0}, {Pattern(4, 1, {{1, 0, Effect(kEffectExtended, kPatternDelay | 2)}})}),
+         4 * 3 + 2 * 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path input = Write("once.xm", c.module);
+        EXPECT_EQ(Render(input).Frames(), c.ticks * kTick44100);
+        EXPECT_EQ(Render(input, {"--rate", "8000"}).Frames(), c.ticks * kTick8000);
+    }
+}
+
+TEST_F(XmRender, TempoChangeTakesEffectOnItsOwnRow) {
+    // BPM 150 from row 2: 6 ticks of 882 frames, then 6 of floor(5 x 44100 / 300) = 735.
+    const fs::path input =
+        Write("tempo.xm", Module(1, 3, {0}, {Pattern(4, 1, {{2, 0, Effect(kEffectSpeed, 150)}})}));
+    EXPECT_EQ(Render(input).Frames(), 6 * 882 + 6 * 735);
+}
+
+TEST_F(XmRender, SongThatNeverRepeatsStopsAtTwentyMinutes) {
+    // 512 rows of 31 ticks at 32 BPM last 20 min 40 s.
+    XmModuleDesc module = Module(1, 31, {0, 1}, {Pattern(256, 1), Pattern(256, 1)});
+    module.defaultBpm = 32;
+    const fs::path input = Write("long.xm", module);
+    const fs::path wav = dir / "long.wav";
+    const Outcome run = Xmrender({"--rate", "8000", "-o", wav.string(), input.string()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("20-minute cap"), std::string::npos) << run.err;
+    EXPECT_EQ(fs::file_size(wav), 44u + 20 * 60 * 8000 * 4);
+    EXPECT_EQ(ParseWav(wav).Frames(), 20 * 60 * 8000);
+}
+
+TEST_F(XmRender, ReportsFramesSongTimeAndSpeedOnOneLine) {
+    const fs::path input = Write("report.xm", Module(2, 3, {0, 1}, {Pattern(4, 2), Pattern(4, 2)}));
+    const Outcome run = Xmrender({"-o", (dir / "r.wav").string(), input.string()});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.out.empty()) << run.out;
+    EXPECT_TRUE(std::regex_match(
+        run.err, std::regex("xmrender: 21168 frames, song time 0:00\\.48, [0-9]+\\.[0-9]x real "
+                            "time\n")))
+        << run.err;
+
+    const Outcome minutes = Xmrender({"--seconds", "151.456", "-o", (dir / "r.wav").string(),
+                                      input.string()});
+    EXPECT_NE(minutes.err.find(" 6679209 frames, song time 2:31.45,"), std::string::npos)
+        << minutes.err;
+}
+
+TEST_F(XmRender, WithoutOutputNameWritesBesideTheInput) {
+    const fs::path input = Write("beside.xm", Module(1, 3, {0}, {Pattern(2, 1)}));
+    const Outcome run = Xmrender({input.string()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ParseWav(dir / "beside.wav").Frames(), 2 * 3 * kTick44100);
+}
+
+// ---- content ----------------------------------------------------------------------------------
+
+XmModuleDesc AudibleModule() {
+    // Channel 0 plays a note at once and a second one in order 1; channel 1 stays silent.
+    XmModuleDesc module = Module(2, 3, {0, 1},
+                                 {Pattern(4, 2, {{0, 0, Cell(kNoteC4, 1)}}),
+                                  Pattern(4, 2, {{0, 0, Cell(kNoteC4 + 12, 1)}})});
+    module.instruments = {SineInstrument()};
+    return module;
+}
+
+TEST_F(XmRender, PlayingSampleIsHeardAndSilenceIsZero) {
+    const Wav audible = Render(Write("audible.xm", AudibleModule()));
+    ASSERT_EQ(audible.Frames(), 8 * 3 * kTick44100);
+    int64_t loud = 0;
+    for (int16_t v : audible.values) loud += std::abs(v) > 1000;
+    EXPECT_GT(loud, audible.Frames()) << "most of the song should be clearly audible";
+    // The note starts on the first tick, so the first block already sounds.
+    int64_t firstBlock = 0;
+    for (size_t i = 0; i < 2 * 882; ++i) firstBlock += audible.values[i] != 0;
+    EXPECT_GT(firstBlock, 0);
+
+    XmModuleDesc silent = AudibleModule();
+    silent.patterns = {Pattern(4, 2), Pattern(4, 2)};
+    const Wav quiet = Render(Write("silent.xm", silent));
+    ASSERT_EQ(quiet.Frames(), audible.Frames());
+    EXPECT_EQ(quiet.values, std::vector<int16_t>(quiet.values.size(), 0));
+}
+
+TEST_F(XmRender, SongOnceIsThePrefixOfALongerRender) {
+    const fs::path input = Write("prefix.xm", AudibleModule());
+    const Wav once = Render(input);
+    const Wav longer = Render(input, {"--seconds", "1"});
+    ASSERT_EQ(once.Frames(), 21168);
+    ASSERT_EQ(longer.Frames(), 44100);
+    EXPECT_TRUE(std::equal(once.values.begin(), once.values.end(), longer.values.begin()));
+    // Past its end the song starts over: once the retriggered note's gain ramp is over, the
+    // second pass sounds as the first did through order 0.
+    const size_t tick = 2 * 882;
+    const auto second = longer.values.begin() + static_cast<long>(once.values.size());
+    EXPECT_TRUE(std::equal(second + tick, second + 12 * tick, longer.values.begin() + tick));
+}
+
+TEST_F(XmRender, SameInputGivesIdenticalBytes) {
+    const fs::path input = Write("twice.xm", AudibleModule());
+    std::vector<uint8_t> wavs[2];
+    std::string traces[2];
+    for (int i = 0; i < 2; ++i) {
+        const fs::path wav = dir / ("run" + std::to_string(i) + ".wav");
+        const fs::path trace = dir / ("run" + std::to_string(i) + ".csv");
+        const Outcome run = Xmrender({"--seconds", "2", "--trace", trace.string(), "-o",
+                                      wav.string(), input.string()});
+        ASSERT_EQ(run.status, 0) << run.err;
+        wavs[i] = ReadBytes(wav);
+        traces[i] = ReadText(trace);
+    }
+    EXPECT_EQ(wavs[0].size(), 44u + 2 * 44100 * 4);
+    EXPECT_TRUE(wavs[0] == wavs[1]);
+    EXPECT_EQ(traces[0], traces[1]);
+}
+
+// ---- trace ------------------------------------------------------------------------------------
+
+constexpr char kTraceHeader[] =
+    "tick_index,order,row,tick,channel,active,frequency,volume,panning,position";
+
+// (order, row, tick) of every traced tick, one per tick (channel 0's line).
+std::vector<std::tuple<int64_t, int64_t, int64_t>> Positions(const std::vector<TraceLine>& trace) {
+    std::vector<std::tuple<int64_t, int64_t, int64_t>> positions;
+    for (const TraceLine& t : trace) {
+        if (t.channel == 0) positions.emplace_back(t.order, t.row, t.tick);
+    }
+    return positions;
+}
+
+TEST_F(XmRender, TraceHasOneLinePerChannelForEveryTickOfTheOutput) {
+    const fs::path input = Write("trace.xm", AudibleModule());
+    const fs::path csv = dir / "trace.csv";
+    const Outcome run = Xmrender({"--trace", csv.string(), "-o", (dir / "t.wav").string(),
+                                  input.string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string header;
+    const std::vector<TraceLine> trace = ParseTrace(csv, &header);
+    EXPECT_EQ(header, kTraceHeader);
+    ASSERT_EQ(trace.size(), 8u * 3 * 2);
+
+    std::vector<std::tuple<int64_t, int64_t, int64_t>> expected;
+    for (int order = 0; order < 2; ++order) {
+        for (int row = 0; row < 4; ++row) {
+            for (int tick = 0; tick < 3; ++tick) expected.emplace_back(order, row, tick);
+        }
+    }
+    EXPECT_EQ(Positions(trace), expected);
+    for (size_t i = 0; i < trace.size(); ++i) {
+        EXPECT_EQ(trace[i].tickIndex, static_cast<int64_t>(i / 2)) << "line " << i;
+        EXPECT_EQ(trace[i].channel, static_cast<int64_t>(i % 2)) << "line " << i;
+    }
+
+    // Channel 0 plays from the first tick, an octave higher from order 1; channel 1 never does.
+    const TraceLine& first = trace[0];
+    EXPECT_EQ(first.active, 1);
+    EXPECT_GT(first.frequency, 0);
+    EXPECT_GT(first.volume, 0);
+    EXPECT_EQ(first.position, 0) << "nothing is mixed before the first tick";
+    const TraceLine& secondTick = trace[2];
+    EXPECT_GT(secondTick.position, first.position) << "the voice moved through its sample";
+    const TraceLine& octave = trace[2 * 12];
+    ASSERT_EQ(octave.order, 1);
+    EXPECT_NEAR(static_cast<double>(octave.frequency) / first.frequency, 2.0, 0.01);
+    for (const TraceLine& t : trace) {
+        if (t.channel == 1) {
+            EXPECT_EQ(t.active, 0) << "tick " << t.tickIndex;
+        }
+    }
+}
+
+TEST_F(XmRender, TraceFollowsPatternLoopsAndStopsAtTheRepeat) {
+    const fs::path input = Write(
+        "loop.xm",
+        Module(1, 2, {0, 1},
+               {Pattern(3, 1, {{0, 0, Effect(kEffectExtended, kPatternLoop)},
+                               {1, 0, Effect(kEffectExtended, kPatternLoop | 1)}}),
+                Pattern(2, 1, {{1, 0, Effect(kEffectPositionJump, 1)}})}));
+    const fs::path csv = dir / "loop.csv";
+    const Wav wav = Render(input, {"--trace", csv.string()});
+    std::string header;
+    const std::vector<TraceLine> trace = ParseTrace(csv, &header);
+    const std::vector<std::pair<int64_t, int64_t>> rows = {{0, 0}, {0, 1}, {0, 0}, {0, 1},
+                                                           {0, 2}, {1, 0}, {1, 1}};
+    std::vector<std::tuple<int64_t, int64_t, int64_t>> expected;
+    for (const auto& [order, row] : rows) {
+        for (int tick = 0; tick < 2; ++tick) expected.emplace_back(order, row, tick);
+    }
+    EXPECT_EQ(Positions(trace), expected);
+    EXPECT_EQ(wav.Frames(), static_cast<int64_t>(expected.size()) * kTick44100);
+}
+
+TEST_F(XmRender, TraceWithSecondsCoversTheTicksThatStartInTheOutput) {
+    const fs::path input = Write("secs.xm", Module(3, 3, {0}, {Pattern(2, 3)}));
+    struct Case {
+        const char* seconds;
+        size_t ticks;
+    };
+    // Ticks start at 0, 882, 1764, ... frames.
+    const Case cases[] = {{"0", 0}, {"0.02", 1}, {"0.05", 3}, {"0.04", 2}, {"1", 50}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.seconds);
+        const fs::path csv = dir / "secs.csv";
+        Render(input, {"--seconds", c.seconds, "--trace", csv.string()});
+        std::string header;
+        const std::vector<TraceLine> trace = ParseTrace(csv, &header);
+        EXPECT_EQ(header, kTraceHeader);
+        ASSERT_EQ(trace.size(), c.ticks * 3);
+        // The song loops on past its end with --seconds: rows 0, 1, 0, 1, ...
+        for (size_t i = 0; i < trace.size(); ++i) {
+            EXPECT_EQ(trace[i].tickIndex, static_cast<int64_t>(i / 3));
+            EXPECT_EQ(trace[i].row, static_cast<int64_t>(i / 9 % 2));
+            EXPECT_EQ(trace[i].tick, static_cast<int64_t>(i / 3 % 3));
+        }
+    }
+}
+
+// ---- refusals and the command line ------------------------------------------------------------
+
+TEST_F(XmRender, RefusedInputsExitOneNamingFileAndReasonAndWriteNothing) {
+    XmModuleDesc seventeen = Module(1, 6, {0}, {Pattern(4, 1)});
+    seventeen.instruments = {SineInstrument(17)};
+    WriteBytes(dir / "text.xm", {'h', 'e', 'l', 'l', 'o', '\n'});
+    WriteBytes(dir / "seventeen.xm", WriteXm(seventeen));
+    WriteBytes(dir / "empty.xm", {});
+    fs::create_directory(dir / "folder.xm");
+    struct Case {
+        const char* input;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"text.xm", "text.xm: not an XM module"},
+        {"empty.xm", "empty.xm: not an XM module"},
+        {"seventeen.xm", "seventeen.xm: too many samples in an instrument (more than 16)"},
+        {"missing.xm", "cannot read " + (dir / "missing.xm").string() +
+                           ": No such file or directory"},
+        {"folder.xm", "cannot read " + (dir / "folder.xm").string() + ": Is a directory"},
+    };
+    const std::vector<fs::path> before = Entries();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.input);
+        const std::string input = (dir / c.input).string();
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"-o", (dir / "out.wav").string(), "--trace",
+                                       (dir / "out.csv").string(), input},
+              std::vector<std::string>{input}, std::vector<std::string>{"--info", input}}) {
+            const Outcome run = Xmrender(args);
+            EXPECT_EQ(run.status, 1);
+            EXPECT_EQ(Lines(run.err).size(), 1u) << run.err;
+            EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+            EXPECT_EQ(run.err.rfind("xmrender: ", 0), 0u) << run.err;
+            EXPECT_TRUE(run.out.empty()) << run.out;
+            EXPECT_EQ(Entries(), before) << "a refused input leaves no file behind";
+        }
+    }
+}
+
+TEST_F(XmRender, UnwritableOutputExitsOneAndLeavesNothing) {
+    const fs::path input = Write("fine.xm", Module(1, 3, {0}, {Pattern(2, 1)}));
+    const std::vector<fs::path> before = Entries();
+    const Outcome run = Xmrender({"-o", (dir / "no" / "such" / "dir.wav").string(), "--trace",
+                                  (dir / "t.csv").string(), input.string()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("cannot write"), std::string::npos) << run.err;
+    EXPECT_EQ(Entries(), before);
+    const Outcome badTrace = Xmrender({"-o", (dir / "o.wav").string(), "--trace",
+                                       (dir / "no" / "t.csv").string(), input.string()});
+    EXPECT_EQ(badTrace.status, 1);
+    EXPECT_NE(badTrace.err.find("cannot write"), std::string::npos) << badTrace.err;
+    EXPECT_EQ(Entries(), before);
+}
+
+TEST_F(XmRender, BadCommandLinesExitTwoWithUsage) {
+    const std::string input = Write("ok.xm", Module(1, 3, {0}, {Pattern(2, 1)})).string();
+    const std::string out = (dir / "bad.wav").string();
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"-o", out},
+        {"--bogus", input},
+        {"-x", input},
+        {input, "--rate"},
+        {input, "--seconds"},
+        {input, "--trace"},
+        {input, "-o"},
+        {"--rate", "abc", input},
+        {"--rate", "", input},
+        {"--rate", "7999", input},
+        {"--rate", "192001", input},
+        {"--rate", "44100.5", input},
+        {"--rate", "-44100", input},
+        {"--rate", "+44100", input},
+        {"--rate", "99999999999", input},
+        {"--seconds", "-1", input},
+        {"--seconds", "-0.5", input},
+        {"--seconds", "abc", input},
+        {"--seconds", "1.2.3", input},
+        {"--seconds", ".", input},
+        {"--seconds", "", input},
+        {"--seconds", "1e3", input},
+        {"--seconds", "99999999999999999999999", input},
+        {"--seconds", "30000", "--rate", "192000", input},  // more than a WAV file can hold
+        {input, input},
+    };
+    for (const std::vector<std::string>& args : cases) {
+        std::string line;
+        for (const std::string& a : args) line += "[" + a + "] ";
+        SCOPED_TRACE(line);
+        const Outcome run = Xmrender(args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err.rfind("xmrender: ", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find("usage: xmrender"), std::string::npos) << run.err;
+        EXPECT_TRUE(run.out.empty());
+        EXPECT_FALSE(fs::exists(out));
+        EXPECT_FALSE(fs::exists(dir / "ok.wav"));
+    }
+}
+
+TEST_F(XmRender, RateBoundsAreAccepted) {
+    const fs::path input = Write("bounds.xm", Module(1, 3, {0}, {Pattern(1, 1)}));
+    EXPECT_EQ(Render(input, {"--rate", "8000"}).Frames(), 3 * 160);
+    // floor(5 x 192000 / 250) = 3840 frames a tick.
+    EXPECT_EQ(Render(input, {"--rate", "192000"}).Frames(), 3 * 3840);
+}
+
+TEST_F(XmRender, HelpPrintsUsageOnStdout) {
+    const Outcome run = Xmrender({"--help"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.rfind("usage: xmrender [--rate HZ] [--seconds S] [--trace FILE] "
+                            "[-o OUT.wav] INPUT.xm\n",
+                            0),
+              0u)
+        << run.out;
+    EXPECT_TRUE(run.err.empty());
+}
+
+TEST_F(XmRender, InfoPrintsTheSummaryAsJson) {
+    XmModuleDesc linear = Module(3, 5, {0, 1, 0}, {Pattern(4, 3), Pattern(8, 3)});
+    linear.defaultBpm = 140;
+    linear.restartPosition = 1;
+    linear.instruments = {SineInstrument(1), SineInstrument(2)};
+    XmModuleDesc amiga =
+        Module(8, 6, {2, 0, 1, 2, 4}, {Pattern(1, 8), Pattern(1, 8), Pattern(1, 8)});
+    amiga.flags = 0;
+    struct Case {
+        const char* name;
+        XmModuleDesc module;
+        std::string json;
+    };
+    const Case cases[] = {
+        {"linear.xm", linear,
+         "{\"channels\": 3, \"songLength\": 3, \"restartPosition\": 1, \"orders\": [0, 1, 0], "
+         "\"patterns\": 2, \"instruments\": 2, \"samples\": 3, \"speed\": 5, \"bpm\": 140, "
+         "\"frequencyTable\": \"linear\"}\n"},
+        // Order 4 names a pattern the file lacks: the loader supplies empty ones up to it.
+        {"amiga.xm", amiga,
+         "{\"channels\": 8, \"songLength\": 5, \"restartPosition\": 0, \"orders\": [2, 0, 1, 2, "
+         "4], \"patterns\": 5, \"instruments\": 0, \"samples\": 0, \"speed\": 6, \"bpm\": 125, "
+         "\"frequencyTable\": \"amiga\"}\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<fs::path> before = Entries();
+        const fs::path input = Write(c.name, c.module);
+        const Outcome run = Xmrender({"--info", input.string()});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, c.json);
+        EXPECT_TRUE(run.err.empty()) << run.err;
+        std::vector<fs::path> after = before;
+        after.push_back(c.name);
+        std::sort(after.begin(), after.end());
+        EXPECT_EQ(Entries(), after) << "--info renders nothing";
+    }
+}
+
+// ---- the module the render speed is measured on ------------------------------------------------
+
+TEST_F(XmRender, BenchModuleKeepsTwelveChannelsBusyForOverAMinute) {
+    const fs::path input = dir / "bench.xm";
+    ASSERT_EQ(std::system((Quote(XM_BENCH_MODULE_PATH) + " " + Quote(input.string())).c_str()), 0);
+    const Outcome info = Xmrender({"--info", input.string()});
+    EXPECT_NE(info.out.find("\"channels\": 12,"), std::string::npos) << info.out;
+
+    const fs::path csv = dir / "bench.csv";
+    const Wav wav = Render(input, {"--trace", csv.string()});
+    // Ten orders of 64 rows of 6 ticks.
+    EXPECT_EQ(wav.Frames(), 10 * 64 * 6 * kTick44100);
+    EXPECT_GE(wav.Frames(), 60 * 44100);
+    std::string header;
+    const std::vector<TraceLine> trace = ParseTrace(csv, &header);
+    ASSERT_EQ(trace.size(), 10u * 64 * 6 * 12);
+    std::vector<int64_t> activeTicks(12, 0);
+    for (const TraceLine& t : trace) activeTicks[static_cast<size_t>(t.channel)] += t.active;
+    for (size_t c = 0; c < 12; ++c) {
+        EXPECT_GT(activeTicks[c], 10 * 64 * 6 / 2) << "channel " << c << " is mostly silent";
+    }
+}
+
+}  // namespace
