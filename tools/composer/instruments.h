@@ -1,0 +1,44 @@
+// The song's 27 instruments, synthesised: drums, basses, pads, leads and effects. Their numbers are
+// the instrument bytes the score writes.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "sound/xm_writer.h"
+
+enum InstrumentNumber : uint8_t {
+    kKick = 1,
+    kSnare,          // two samples: full snare below C-5, short ghost snare from C-5 up
+    kClap,
+    kClosedHat,
+    kOpenHat,
+    kCrash,
+    kTom,
+    kShaker,
+    kSubBass,
+    kSawBass,        // two samples, split at C-3
+    kWarmPad,        // three samples, split at F#3 and F#4
+    kStringPad,
+    kChoir,
+    kSawLead,        // two samples, split at F#4
+    kPulseLead,
+    kPluck,
+    kBell,
+    kElectricPiano,
+    kNoiseRiser,
+    kImpact,
+    kReverseCymbal,
+    kZap,
+    kChime,
+    kBrassStab,
+    kCreditsTitle,   // no samples: their names carry the credits, as tracker songs do
+    kCreditsMaker,
+    kCreditsShow,
+};
+constexpr int kInstrumentCount = 27;
+
+// Instruments whose notes are drum hits (the accents the pictures follow are played with these).
+bool IsDrum(uint8_t instrument);
+
+std::vector<XmInstrumentDesc> BuildInstruments();
