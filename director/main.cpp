@@ -1,0 +1,3 @@
+#include "director/entry.h"
+
+int main() { return RunDemo(); }

@@ -1,0 +1,12 @@
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/display.h"
+
+void FatalError(const char* text) {
+    ShowMessage(text);
+    std::fprintf(stderr, "%s\n", text);
+    std::fflush(nullptr);
+    // _Exit: no static destructors while the mixing thread and the audio device still run.
+    std::_Exit(1);
+}

@@ -1,0 +1,104 @@
+#include <vector>
+
+#include "platform/display.h"
+#include "platform/frame_buffer_store.h"
+#include "platform/headless.h"
+#include "platform/headless_calls.h"
+#include "platform/present_rows.h"
+#include "platform/virtual_audio_device.h"
+
+namespace {
+
+struct HeadlessDisplay {
+    HeadlessSetup setup;
+    std::vector<uint8_t> screen;
+    uint32_t modeHeight = 0;
+    uint64_t presentedFrames = 0;
+    uint64_t audioFramesPlayed = 0;
+    // Audio frames owed but not yet whole: rate / fps is rarely an integer, and carrying the
+    // remainder keeps the audio clock exactly on frames x rate / fps, truncated, with no drift.
+    int64_t audioRemainder = 0;
+};
+
+HeadlessDisplay display;
+
+}  // namespace
+
+void NoteHeadlessCall(PlatformCall call) {
+    if (display.setup.callHook) display.setup.callHook(call);
+}
+
+const HeadlessSetup& CurrentHeadlessSetup() { return display.setup; }
+
+void SetUpHeadless(const HeadlessSetup& setup) {
+    display = HeadlessDisplay{};
+    display.setup = setup;
+    if (display.setup.framesPerSecond <= 0) display.setup.framesPerSecond = 70;
+    if (display.setup.screenPitchBytes < static_cast<int32_t>(kFramePitchBytes)) {
+        display.setup.screenPitchBytes = kFramePitchBytes;
+    }
+}
+
+uint64_t HeadlessPresentedFrames() { return display.presentedFrames; }
+uint64_t HeadlessAudioFramesPlayed() { return display.audioFramesPlayed; }
+const uint8_t* HeadlessScreen() { return display.screen.empty() ? nullptr : display.screen.data(); }
+
+void OpenWindow() { NoteHeadlessCall(PlatformCall::OpenWindow); }
+
+void InitDirectDraw() {
+    NoteHeadlessCall(PlatformCall::InitDirectDraw);
+    if (display.setup.failure == DisplayFailure::InitDirectDraw) FatalError(kInitDirectDrawFailed);
+}
+
+void SetVideoMode(uint32_t /*width*/, uint32_t height, uint32_t /*bitsPerPixel*/) {
+    NoteHeadlessCall(PlatformCall::SetVideoMode);
+    if (display.setup.failure == DisplayFailure::CooperativeLevel) {
+        FatalError(kCooperativeLevelFailed);
+    }
+    if (display.setup.failure == DisplayFailure::VideoMode) FatalError(kVideoModeFailed);
+    display.modeHeight = height;
+    display.screen.assign(static_cast<size_t>(display.setup.screenPitchBytes) * height,
+                          display.setup.screenFillByte);
+}
+
+void CreateFrameBuffer(uint32_t width, uint32_t height, uint32_t bitsPerPixel) {
+    NoteHeadlessCall(PlatformCall::CreateFrameBuffer);
+    AllocateFrameBuffer(width, height, bitsPerPixel);
+}
+
+void FreeFrameBuffer() {
+    NoteHeadlessCall(PlatformCall::FreeFrameBuffer);
+    ReleaseFrameBuffer();
+}
+
+void PresentFrame() {
+    NoteHeadlessCall(PlatformCall::PresentFrame);
+    const int32_t pitch = display.setup.screenPitchBytes;
+    if (display.modeHeight > kLastPresentedRow && FrameBuffer) {
+        CopyPresentedRows(display.screen.data() + static_cast<size_t>(pitch) * kFirstPresentedRow,
+                          pitch);
+    }
+    if (display.setup.sink) {
+        display.setup.sink(HeadlessScreen(), pitch, display.presentedFrames);
+    }
+    ++display.presentedFrames;
+
+    // The vertical blank: one frame of time passes, and the sound plays along.
+    const int32_t rateHz = VirtualAudioRateHz();
+    display.audioRemainder += rateHz;
+    const int64_t frames = display.audioRemainder / display.setup.framesPerSecond;
+    display.audioRemainder -= frames * display.setup.framesPerSecond;
+    if (frames > 0) {
+        display.audioFramesPlayed += static_cast<uint64_t>(frames);
+        AdvanceVirtualAudio(static_cast<uint32_t>(frames));
+    }
+}
+
+void ReleaseDirectDraw() {
+    NoteHeadlessCall(PlatformCall::ReleaseDirectDraw);
+    display.modeHeight = 0;
+}
+
+void RequestWindowClose() { NoteHeadlessCall(PlatformCall::RequestWindowClose); }
+
+void ShowMessage(const char* /*text*/) { NoteHeadlessCall(PlatformCall::ShowMessage); }

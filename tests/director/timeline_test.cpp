@@ -1,0 +1,209 @@
+// The timeline on the headless platform, read back as a trace of frames: 'k' a scene frame (polled,
+// black), 'w' a flash frame (not polled, white), anything else '?'.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "director/song_clock.h"
+#include "director/timeline.h"
+#include "platform/display.h"
+#include "platform/headless.h"
+#include "platform/keyboard.h"
+#include "sound/audio_output.h"
+#include "sound/memory_files.h"
+#include "sound/song_control.h"
+
+namespace {
+
+struct Recording {
+    std::string frames;
+    bool polledSinceLastPresent = false;
+    // Song position at the start of every poll and present, and once more at the end.
+    std::vector<uint32_t> positionAtCall;
+    std::vector<PlatformCall> calls;
+    // For each presented frame, the index in `calls` of its present.
+    std::vector<size_t> presentCall;
+    size_t timelineCalls = 0;  // calls made by the timeline, before the shutdown's
+};
+
+Recording recording;
+
+void RecordCall(PlatformCall call) {
+    recording.calls.push_back(call);
+    recording.positionAtCall.push_back(GetSongPosition());
+    if (call == PlatformCall::PollKeyboard) recording.polledSinceLastPresent = true;
+    if (call == PlatformCall::PresentFrame) recording.presentCall.push_back(recording.calls.size() - 1);
+}
+
+void RecordFrame(const uint8_t* screen, int32_t pitchBytes, uint64_t /*frameNumber*/) {
+    // Every presented row has to be one colour: the middle row stands for the frame.
+    const auto* row = reinterpret_cast<const uint16_t*>(screen + pitchBytes * 100);
+    const bool black = row[0] == 0x0000 && row[319] == 0x0000;
+    const bool white = row[0] == 0xFFFF && row[319] == 0xFFFF;
+    const bool polled = recording.polledSinceLastPresent;
+    recording.frames += polled && black ? 'k' : !polled && white ? 'w' : '?';
+    recording.polledSinceLastPresent = false;
+}
+
+// Runs the timeline on a fresh headless display with the given keys.
+std::string RunRecorded(const KeyStep* steps, size_t stepCount) {
+    recording = Recording{};
+    HeadlessSetup setup;
+    setup.sink = RecordFrame;
+    setup.callHook = RecordCall;
+    setup.keySchedule = steps;
+    setup.keyStepCount = stepCount;
+    SetUpHeadless(setup);
+    OpenWindow();
+    InitInput();
+    InitDirectDraw();
+    SetVideoMode(320, 200, 16);
+    CreateFrameBuffer(320, 200, 16);
+    recording.calls.clear();
+    recording.positionAtCall.clear();
+    RunTimeline();
+    recording.positionAtCall.push_back(GetSongPosition());
+    recording.timelineCalls = recording.calls.size();
+    FreeFrameBuffer();
+    ReleaseDirectDraw();
+    RequestWindowClose();
+    return recording.frames;
+}
+
+// The trace of scenes showing the given frame counts.
+std::string SceneTrace(const std::vector<int>& framesPerScene) {
+    std::string trace;
+    for (size_t s = 0; s < framesPerScene.size(); ++s) {
+        trace += std::string(framesPerScene[s], 'k');
+        if (s == 0) trace += std::string(kFlashFramesAfterScene1, 'w');
+        if (s == 4) trace += std::string(kFlashFramesAfterScene5, 'w');
+    }
+    return trace;
+}
+
+TEST(Timeline, EscapeHeldFromTheStartShowsEverySceneOnceWithBothFlashes) {
+    song = nullptr;
+    const KeyStep held[] = {{0, false, {DIK_ESCAPE}}};
+    EXPECT_EQ(RunRecorded(held, 1), "kwwwkkkkwwwwwkkk");
+    EXPECT_EQ(RunRecorded(held, 1), SceneTrace({1, 1, 1, 1, 1, 1, 1, 1}));
+}
+
+TEST(Timeline, FlashesAreNotPolledAndAllWhite) {
+    song = nullptr;
+    const KeyStep held[] = {{0, false, {DIK_ESCAPE}}};
+    RunRecorded(held, 1);
+    std::string calls;
+    for (size_t i = 0; i < recording.timelineCalls; ++i) {
+        const PlatformCall call = recording.calls[i];
+        calls += call == PlatformCall::PollKeyboard ? 'p' : call == PlatformCall::PresentFrame ? 'f' : '?';
+    }
+    EXPECT_EQ(calls, "pffff" "pfpfpfpf" "fffff" "pfpfpf");
+}
+
+// Escape pressed for one poll at the last frame of each scene; with no Song that is the only way
+// a scene ends.
+std::vector<KeyStep> TapsEnding(const std::vector<int>& framesPerScene) {
+    std::vector<KeyStep> steps;
+    uint64_t frame = 0;
+    for (size_t s = 0; s < framesPerScene.size(); ++s) {
+        frame += framesPerScene[s];
+        steps.push_back({frame - 1, false, {DIK_ESCAPE}});
+        steps.push_back({frame, false, {}});
+        if (s == 0) frame += kFlashFramesAfterScene1;
+        if (s == 4) frame += kFlashFramesAfterScene5;
+    }
+    return steps;
+}
+
+TEST(Timeline, WithoutASongEverySceneRunsUntilEscape) {
+    song = nullptr;
+    const std::vector<std::vector<int>> runs = {
+        {3, 2, 1, 4, 2, 2, 4, 5},
+        {1, 7, 3, 1, 1, 9, 2, 40},
+        {25, 1, 1, 1, 1, 1, 1, 1},
+    };
+    for (const std::vector<int>& framesPerScene : runs) {
+        const std::vector<KeyStep> steps = TapsEnding(framesPerScene);
+        EXPECT_EQ(RunRecorded(steps.data(), steps.size()), SceneTrace(framesPerScene));
+    }
+}
+
+TEST(Timeline, AShortPressDuringAFlashIsNotSeen) {
+    song = nullptr;
+    // Escape ends scene 1 at frame 2 and is down again only during the flash frames 3 to 5: scene 2
+    // polls first at frame 6, sees it up, and runs until the next press; scene 3 sees Escape on its
+    // second frame and holds it from there.
+    const KeyStep steps[] = {
+        {2, false, {DIK_ESCAPE}}, {3, false, {}},   {4, false, {DIK_ESCAPE}}, {6, false, {}},
+        {9, false, {DIK_ESCAPE}}, {10, false, {}},  {11, false, {DIK_ESCAPE}},  // held to the end
+    };
+    EXPECT_EQ(RunRecorded(steps, std::size(steps)), SceneTrace({3, 4, 2, 1, 1, 1, 1, 1}));
+}
+
+// A Song whose position moves one row per tick and 64 rows per order, standing in for the replay.
+void StepOneRow(Song* s) {
+    const int32_t row = s->row.load() + 1;
+    if (row == 64) {
+        s->row.store(0);
+        s->order.store(s->order.load() + 1);
+    } else {
+        s->row.store(row);
+    }
+}
+
+// What the timeline must show given the position each end test sees: scene s ends on the first
+// frame after which the position is no longer below its end, or Escape is down.
+std::string ExpectedFrames(const std::vector<uint32_t>& positionAfterFrame, uint64_t escapeFrame) {
+    std::string trace;
+    uint64_t frame = 0;
+    for (int scene = 1; scene <= kSceneCount; ++scene) {
+        const uint32_t end = scene < kSceneCount ? kSceneEndPositions[scene - 1] : 0xFFFFFFFF;
+        do {
+            trace += 'k';
+            ++frame;
+        } while (frame - 1 < escapeFrame && positionAfterFrame.at(frame - 1) < end);
+        const int flashes = scene == 1 ? kFlashFramesAfterScene1 : scene == 5 ? kFlashFramesAfterScene5 : 0;
+        trace += std::string(flashes, 'w');
+        frame += flashes;
+    }
+    return trace;
+}
+
+TEST(Timeline, ScenesChangeWhenTheSongReachesTheirEndPositions) {
+    UseMemoryFileHooks();
+    SetBufferLength(100);
+    ASSERT_TRUE(OpenAudioOutput(44100));
+    auto* fake = new Song{};
+    ListMakeSelfLinked(fake);
+    fake->channelCount = 1;
+    fake->defaultBpm = 125;  // 882 frames a tick: 1.4 video frames a row
+    fake->defaultSpeed = 1;
+    fake->tickCallback = StepOneRow;
+    ASSERT_TRUE(StartSong(fake));
+    song = fake;
+
+    const uint64_t escapeFrame = 1800;  // about 190 frames into scene 8
+    const KeyStep steps[] = {{escapeFrame, false, {DIK_ESCAPE}}};
+    const std::string frames = RunRecorded(steps, 1);
+
+    // The position each frame's end test saw: the one at the next call, as nothing moves the
+    // clock in between.
+    std::vector<uint32_t> positionAfterFrame;
+    for (const size_t call : recording.presentCall) {
+        positionAfterFrame.push_back(recording.positionAtCall.at(call + 1));
+    }
+    ASSERT_GE(positionAfterFrame.back(), 0x1200u) << "the song reached the last scene";
+    EXPECT_EQ(frames, ExpectedFrames(positionAfterFrame, escapeFrame));
+    // Scene 1 covers orders 0 to 4, 320 rows of 882 audio frames at 630 audio frames a video
+    // frame. The mixer reports a row when it mixes the 20 ms block holding it, which it does once
+    // the device's clock has passed that block: up to 1.4 video frames late.
+    const size_t scene1 = frames.find('w');
+    EXPECT_NEAR(static_cast<double>(scene1), 320 * 882 / 630.0 + 0.7, 0.7);
+
+    song = nullptr;
+    FreeSong(fake);
+    CloseAudioOutput();
+}
+
+}  // namespace

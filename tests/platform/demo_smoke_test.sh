@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# The real SDL program, end to end: under a virtual X display with SDL's dummy audio driver it must
+# end cleanly (status 0) within a few seconds once Escape is held down; without a display it must
+# say so and end with status 1.
+#   tests/platform/demo_smoke_test.sh path/to/novaline
+set -uo pipefail
+demo=$1
+export SDL_AUDIODRIVER=dummy
+# Libraries outside our code (X11, SDL) leave allocations for the process exit to free.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}detect_leaks=0
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+# Without a display.
+stderr_file=$(mktemp)
+env -u DISPLAY -u WAYLAND_DISPLAY SDL_VIDEODRIVER=x11 timeout 20 "$demo" 2>"$stderr_file"
+status=$?
+[ "$status" -eq 1 ] || fail "without a display the status is $status, not 1"
+grep -qx "Sorry, I can't init DirectDraw" "$stderr_file" ||
+    fail "without a display stderr is: $(cat "$stderr_file")"
+echo "without a display: status $status, $(cat "$stderr_file")"
+
+# Under Xvfb, which picks a free display number itself and writes it to fd 3 when ready.
+display_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
+xvfb_pid=$!
+cleanup() {
+    kill "$xvfb_pid" 2>/dev/null
+    rm -f "$stderr_file" "$display_file"
+}
+trap cleanup EXIT
+for _ in $(seq 100); do
+    [ -s "$display_file" ] && break
+    sleep 0.1
+done
+[ -s "$display_file" ] || { fail "Xvfb did not start"; exit 1; }
+export DISPLAY=:$(head -n1 "$display_file")
+
+"$demo" 2>"$stderr_file" &
+demo_pid=$!
+# Wait for the show's window, then hold Escape down.
+for _ in $(seq 100); do
+    xdotool search --name "GRAVO NOVALINE V2.2" >/dev/null 2>&1 && break
+    sleep 0.1
+done
+sleep 0.5
+kill -0 "$demo_pid" 2>/dev/null || fail "the show ended before Escape was pressed"
+escape_ns=$(date +%s%N)
+xdotool keydown Escape
+# A clean end within a few seconds.
+for _ in $(seq 100); do
+    kill -0 "$demo_pid" 2>/dev/null || break
+    sleep 0.05
+done
+end_ns=$(date +%s%N)
+if kill -0 "$demo_pid" 2>/dev/null; then
+    fail "the show did not end within 5 s of Escape"
+    kill "$demo_pid"
+fi
+wait "$demo_pid"
+status=$?
+xdotool keyup Escape
+[ "$status" -eq 0 ] || fail "with Escape held the status is $status, not 0; stderr: $(cat "$stderr_file")"
+echo "under Xvfb: status $status, $(( (end_ns - escape_ns) / 1000000 )) ms after Escape"
+exit $((failures > 0))
