@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <thread>
@@ -137,6 +138,11 @@ int32_t BufferLengthMs() { return bufferLengthMs; }
 bool OpenAudioOutput(int32_t rateHz) {
     if (!FileHooksSet()) return false;
     CloseAudioOutput();
+    // A process that exits without closing the output (a library calling exit() on a lost
+    // display, say) must stop the mixing thread first: a running std::thread may not be
+    // destroyed. Registered after `output` exists, so it runs before `output` is torn down.
+    static const bool closesAtExit = std::atexit(CloseAudioOutput) == 0;
+    (void)closesAtExit;
     if (rateHz < kMinRateHz || rateHz > kMaxRateHz) return false;
 
     std::lock_guard<std::mutex> lock(mixMutex);

@@ -45,3 +45,21 @@ TEST(SdlMixingThread, TicksAStartedSongInRealTimeAndStopsOnClose) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SdlMixingThreadDeathTest, ExitingWithTheOutputOpenEndsCleanly) {
+    // Some libraries call exit() on their own (Xlib on a lost display); the running mixing
+    // thread must not turn that into an abort.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            setenv("SDL_AUDIODRIVER", "dummy", 0);
+            UseMemoryFileHooks();
+            if (!OpenAudioOutput(44100)) std::_Exit(9);
+            std::exit(3);
+        },
+        ::testing::ExitedWithCode(3), "");
+}
+
+}  // namespace
