@@ -139,9 +139,9 @@ TEST(SdlAudioDeviceOutput, DeliversTheRingBytesInOrderAcrossWraps) {
     std::fclose(file);
     std::remove(path.c_str());
 
-    // The file may trail the count by a buffer still in flight at the close, never lead it.
+    // The device plays on between the last count read and the close, so the file may hold a
+    // few buffers more than that count; what matters is that it holds the ring, in order.
     ASSERT_GE(count * 2, 2 * kRingBytes) << "the file holds less than two loops";
-    ASSERT_LE(count * 2, played);
     for (size_t i = 0; i < count; ++i) {
         ASSERT_EQ(written[i], ring[i % ring.size()]) << "at value " << i;
     }
