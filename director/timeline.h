@@ -13,5 +13,8 @@ inline constexpr int32_t kFlashFramesAfterScene5 = 5;
 
 // Runs scenes 1 to 8 and returns when scene 8 ends.
 void RunTimeline();
+// The scene whose frames are being drawn, 1..8, or 0 outside the scenes (flashes included), for
+// tools and tests that follow the show from outside.
+int32_t CurrentScene();
 // n white frames, with no keyboard poll and no look at the song.
 void PresentWhiteFlash(int32_t n);
