@@ -1,13 +1,20 @@
 // The song as the show loads it: from the embedded block, through the in-memory module file.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
+#include <map>
+#include <tuple>
 #include <vector>
 
 #include "assets/embedded_data.h"
 #include "director/module_file.h"
+#include "replay/channel.h"
+#include "replay/sequencer.h"
+#include "sound/audio_output.h"
 #include "sound/file_hooks.h"
 #include "sound/song_control.h"
+#include "sound/voice.h"
 #include "tools/composer/instruments.h"
 #include "tools/composer/score.h"
 
@@ -132,6 +139,172 @@ TEST_F(EmbeddedSong, EveryAccentRowStartsADrumNote) {
             drum |= cell.note >= 1 && cell.note <= 96 && IsDrum(cell.instrument);
         }
         EXPECT_TRUE(drum) << "order " << p.order << " row " << p.row;
+    }
+}
+
+// The song played through the replay offline, the way the mixing loop plays it: one tick of the
+// replay, then that tick's frames mixed, so a Voice that keeps playing has moved on by the next
+// tick and one that was started again is back at its start.
+constexpr int kSpeed = 6;
+constexpr int kRowsToTheLoop = 32 + 18 * 64;
+constexpr int kTicksToTheLoop = kRowsToTheLoop * kSpeed;
+// A drum hit below this Voice volume (of 127) is lost under the pads: no accent.
+constexpr int32_t kAudibleVolume = 40;
+
+struct ChannelTick {
+    bool started;        // bound to a sample on this tick, from the sample's start
+    int instrument;      // 1-based owner of the bound sample; 0 when the Voice is silent
+    int32_t volume;      // the Voice volume, 0..127
+    bool operator==(const ChannelTick&) const = default;
+};
+
+struct TickRecord {
+    int order;
+    int row;
+    int tick;  // 0 = the row's first tick
+    int speed;
+    int bpm;
+    std::array<ChannelTick, 12> channels;
+};
+
+uint64_t PlayPosition(const Voice& voice) {
+    return (uint64_t{voice.positionInt} << 32) | voice.positionFrac;
+}
+
+std::vector<TickRecord> PlaySong(int ticks) {
+    std::vector<TickRecord> records;
+    SetFileHooks(ModuleOpen, ModuleClose, ModuleRead, ModuleSeek, ModuleTell);
+    SetBufferLength(100);
+    if (!OpenAudioOutput(44100)) return records;
+    Song* song = CreateSong("quindolo.xm", nullptr);
+    if (song && StartSong(song)) {
+        std::map<const Sample*, int> owner;
+        for (int i = 0; i < song->instrumentCount; ++i) {
+            const Instrument& instrument = song->instruments[i];
+            for (int k = 0; k < instrument.sampleCount; ++k) owner[instrument.samples[k]] = i + 1;
+        }
+        std::vector<float> mix;
+        for (int k = 0; k < ticks; ++k) {
+            std::array<const Sample*, 12> sampleBefore{};
+            std::array<uint64_t, 12> positionBefore{};
+            for (int c = 0; c < 12; ++c) {
+                sampleBefore[c] = VoicePool()[c].sample;
+                positionBefore[c] = PlayPosition(VoicePool()[c]);
+            }
+            TickRecord record{};
+            record.tick = song->tick;
+            ReplayTick(song);
+            record.order = GetSongOrder(song);
+            record.row = GetSongRow(song);
+            record.speed = song->speed;
+            record.bpm = song->bpm;
+            for (int c = 0; c < 12; ++c) {
+                const Voice& voice = VoicePool()[c];
+                const bool rewound = voice.sample != nullptr &&
+                                     (voice.sample != sampleBefore[c] ||
+                                      PlayPosition(voice) < positionBefore[c]);
+                const bool trigger = (song->channels[c].updateFlags & kUpdateTrigger) != 0;
+                const auto found = owner.find(voice.sample);
+                record.channels[c] = {trigger && rewound, found == owner.end() ? 0 : found->second,
+                                      voice.volume};
+            }
+            records.push_back(record);
+            mix.assign(size_t(song->samplesPerTick) * 2, 0.0f);
+            MixVoices(mix.data(), VoiceList(), song->samplesPerTick);
+        }
+    }
+    FreeSong(song);
+    CloseAudioOutput();
+    return records;
+}
+
+class PlayedSong : public ::testing::Test {
+protected:
+    // To the loop, then order 18 three more times.
+    static void SetUpTestSuite() { played = PlaySong(kTicksToTheLoop + 3 * 64 * kSpeed); }
+    static void TearDownTestSuite() { played.clear(); }
+
+    // The record of the first tick of the first time the song plays (order, row).
+    static const TickRecord* FirstTick(int order, int row) {
+        for (const TickRecord& record : played) {
+            if (record.order == order && record.row == row && record.tick == 0) return &record;
+        }
+        return nullptr;
+    }
+
+    static std::vector<TickRecord> played;
+};
+std::vector<TickRecord> PlayedSong::played;
+
+TEST_F(PlayedSong, PositionsFollowTheLayoutAndOrder18Repeats) {
+    ASSERT_EQ(played.size(), size_t(kTicksToTheLoop + 3 * 64 * kSpeed));
+    // Order 0 plays rows 0 to 31, every later order its 64 rows, then order 18 again and again.
+    std::vector<std::tuple<int, int, int>> want;
+    for (int row = 0; row < 32; ++row) {
+        for (int tick = 0; tick < kSpeed; ++tick) want.emplace_back(0, row, tick);
+    }
+    for (int order = 1; order <= 18 + 3; ++order) {
+        for (int row = 0; row < 64; ++row) {
+            for (int tick = 0; tick < kSpeed; ++tick) want.emplace_back(std::min(order, 18), row, tick);
+        }
+    }
+    std::vector<std::tuple<int, int, int>> got;
+    for (const TickRecord& r : played) got.emplace_back(r.order, r.row, r.tick);
+    EXPECT_EQ(got, want);
+    for (const TickRecord& r : played) {
+        ASSERT_EQ(r.speed, 6) << "order " << r.order << " row " << r.row;
+        ASSERT_EQ(r.bpm, 118) << "order " << r.order << " row " << r.row;
+    }
+}
+
+TEST_F(PlayedSong, EveryAccentStartsAnAudibleDrumNoteOnItsFirstTick) {
+    for (const Position& p : AccentPositions()) {
+        const TickRecord* record = FirstTick(p.order, p.row);
+        ASSERT_NE(record, nullptr) << "order " << p.order << " row " << p.row << " never played";
+        bool accent = false;
+        for (const ChannelTick& channel : record->channels) {
+            accent |= channel.started && IsDrum(uint8_t(channel.instrument)) &&
+                      channel.volume >= kAudibleVolume;
+        }
+        EXPECT_TRUE(accent) << "order " << p.order << " row " << p.row;
+    }
+}
+
+// Every drum note the score writes sounds: each drum cell of a played row starts its Voice on the
+// row's first tick with a sample of the cell's instrument, and no drum starts on a row without one.
+TEST_F(PlayedSong, EveryDrumNoteOfTheScoreStartsItsVoice) {
+    SetFileHooks(ModuleOpen, ModuleClose, ModuleRead, ModuleSeek, ModuleTell);
+    Song* song = CreateSong("quindolo.xm", nullptr);
+    ASSERT_NE(song, nullptr);
+    int checked = 0;
+    for (const TickRecord& r : played) {
+        if (r.tick != 0) continue;
+        const Pattern& pattern = song->patterns[song->orderTable[r.order]];
+        for (int c = 0; c < 12; ++c) {
+            const NoteCell& cell = pattern.cells[r.row * song->channelCount + c];
+            const bool drumCell = cell.note >= 1 && cell.note <= 96 && IsDrum(cell.instrument);
+            const ChannelTick& got = r.channels[size_t(c)];
+            const bool drumStart = got.started && IsDrum(uint8_t(got.instrument));
+            EXPECT_EQ(drumStart, drumCell) << "order " << r.order << " row " << r.row << " channel " << c;
+            if (drumCell) {
+                EXPECT_EQ(got.instrument, cell.instrument) << "order " << r.order << " row " << r.row;
+                ++checked;
+            }
+        }
+    }
+    FreeSong(song);
+    EXPECT_GT(checked, 1000);
+}
+
+// The loop at order 18 is seamless: once order 18 follows itself, each pass plays tick for tick
+// what the pass before played, on every Voice.
+TEST_F(PlayedSong, Order18LoopsWithoutADifferenceBetweenPasses) {
+    const size_t pass = 64 * kSpeed;
+    ASSERT_EQ(played.size(), kTicksToTheLoop + 3 * pass);
+    for (size_t k = 0; k < pass; ++k) {
+        const TickRecord& second = played[kTicksToTheLoop + k];
+        const TickRecord& third = played[kTicksToTheLoop + pass + k];
+        ASSERT_EQ(second.channels, third.channels) << "row " << second.row << " tick " << second.tick;
     }
 }
 

@@ -1,17 +1,24 @@
 // The score. Key of A minor, four rows to the beat, sixteen to the bar, four bars to a pattern.
-// Where to listen:
-//   order 0       pads and choir out of silence, the global volume rising; a noise riser
-//   orders 1-4    the intro builds: a kick, crash and three falling toms open every pattern (the
-//                 caption words), hats, plucks and bass come in one by one; order 4 claps the beats
-//                 the mesh flashes on and ends in a fill
-//   orders 5-6    the main theme on the saw lead over Am F C G; brass stabs and toms on rows 29
-//                 and 32 (the mesh pulses)
-//   orders 7-8    the change: half-time drums, a chip arpeggio lead over F G Em Am, an acid bass
-//   orders 9-10   flare trail: four to the floor again, long lead notes with vibrato, bells
-//   orders 11-12  breakdown: strings, strummed electric piano, chimes, no kick
-//   order 13      from row 1 the riser and the drums come back, a snare roll into the climax
-//   orders 14-17  climax: the theme an octave up with echo; the snare plays the picture swaps
-//   order 18      a calm outro that jumps to itself on its last row and loops for ever
+// Each section sets the global volume on its first row (SectionLevel), so the shape of the piece
+// holds whatever the instruments do: intro 44 rising to 56, main part 56, breakdown and outro
+// 40 and 44, climax 64.
+// Where to listen (the function that writes each pattern):
+//   order 0       Opening(): pads and choir out of silence, the global volume rising from 8; a
+//                 noise riser from row 16
+//   orders 1-4    Intro(1..4): the intro builds: a kick, crash and three falling toms open every
+//                 pattern (the caption words), hats, plucks and bass come in one by one, each order
+//                 a step louder; order 4 claps the beats the mesh flashes on and ends in a fill
+//   orders 5-6    Theme(): the main theme on the saw lead over Am F C G; brass stabs and toms on
+//                 rows 29 and 32 (the mesh pulses)
+//   orders 7-8    Change(): half-time drums, a chip arpeggio lead over F G Em Am, an acid bass
+//   orders 9-10   Flare(): four to the floor again, long lead notes with vibrato and echo, bells
+//   orders 11-12  Breakdown(): strings, strummed electric piano, chimes, no kick, well below the
+//                 main part
+//   order 13      Rise(): from row 1 the riser, the drums and the global volume come back, a snare
+//                 roll into the climax
+//   orders 14-17  Climax(): the theme an octave up with echo, everything at full level; snare and
+//                 clap together play the rows the pictures swap on
+//   order 18      Outro(): a calm outro that jumps to itself on its last row and loops for ever
 #include "tools/composer/score.h"
 
 #include <array>
@@ -48,12 +55,18 @@ const Progression kBreakdownChords{&kFmaj7, &kEm7, &kDm7, &kAm};
 const Progression kBreakdownTurnChords{&kFmaj7, &kEm7, &kDm7, &kE};
 const Progression kRiseChords{&kAm, &kF, &kG, &kE};
 
+// Global volumes of the sections (64 is full): the main part leaves the climax room above it.
+constexpr int kMainLevel = 56;
+constexpr int kQuietLevel = 40;
+constexpr int kOutroLevel = 44;
+
 // The drum kit, one character per sound.
 const DrumSound kKit[] = {
     {'k', kKick, 49, 60},       // kick at C-4
     {'K', kKick, 49, 40},       // soft kick
     {'s', kSnare, 49, 52},      // snare
     {'g', kSnare, 61, 26},      // ghost snare (C-5 takes the short sample)
+    {'S', kSnare, 49, 42},      // snare off the beat, a little under the backbeat
     {'p', kClap, 49, 56},       // clap
     {'c', kClosedHat, 49, 34},  // closed hat
     {'C', kClosedHat, 49, 48},  // accented closed hat
@@ -73,6 +86,27 @@ void Note(XmPatternDesc& p, int row, int channel, uint8_t instrument, uint8_t no
     cell.note = note;
     cell.instrument = instrument;
     cell.volume = VolumeByte(volume);
+}
+
+// A line whose notes play at `volume` unless a token gives its own: a note with an instrument
+// otherwise restarts at its sample's volume, so a melody written with one volume on its first note
+// would jump to full level on the second.
+int Phrase(XmPatternDesc& p, int channel, int firstRow, uint8_t instrument, int volume,
+           std::string_view tokens) {
+    const int end = Line(p, channel, firstRow, instrument, tokens);
+    for (int row = firstRow; row < end; ++row) {
+        NoteCell& cell = CellAt(p, row, channel);
+        if (cell.note != 0 && cell.note != kFileNoteKeyOff && cell.volume == 0) {
+            cell.volume = VolumeByte(volume);
+        }
+    }
+    return end;
+}
+
+// Every section sets the global volume on its first row: the master fader that keeps intro,
+// breakdown and outro under the main part and the climax, whatever the instruments' own volumes.
+void SectionLevel(XmPatternDesc& p, int globalVolume) {
+    Fx(p, 0, kPercussionChannel, kGlobalVolume, uint8_t(globalVolume));
 }
 
 // The three pad channels play the chord of each bar.
@@ -147,23 +181,25 @@ XmPatternDesc Opening() {
     XmPatternDesc p = EmptyPattern();
     Fx(p, 0, kKickChannel, kSpeed, kSongSpeed);
     Fx(p, 0, kSnareChannel, kSpeed, kSongBpm);
-    // The whole mix fades in with the global volume: from 16 up by 1 per tick.
-    Fx(p, 0, kPercussionChannel, kGlobalVolume, 16);
+    // The whole mix fades in with the global volume, from 8 up by 1 on each tick of every third
+    // row, to the first intro order's level around row 19, as the riser takes over.
+    SectionLevel(p, 8);
     Fx(p, 1, kPercussionChannel, kGlobalVolumeSlide, 0x10);
-    for (int row = 2; row < 12; ++row) Fx(p, row, kPercussionChannel, kGlobalVolumeSlide, 0x00);
+    for (int row = 4; row < 20; row += 3) Fx(p, row, kPercussionChannel, kGlobalVolumeSlide, 0x00);
     Drums(p, kKickChannel, 0, "i", kKit);
-    Line(p, kBassChannel, 0, kSubBass, "A-1:40");
-    Line(p, kPadChannel1, 0, kWarmPad, "A-3:36");
-    Line(p, kPadChannel2, 4, kWarmPad, "E-4:30");
-    Line(p, kPadChannel3, 8, kWarmPad, "C-5:24 | . . . . . . . .,A10 . . . . . . . .,A00");
-    Line(p, kLeadChannel, 16, kChoir, "A-4:30 . . . . . . . | B-4:30,306 . . . . . . .");
-    // The riser climbs a semitone and more per row and swells with the volume column.
-    Line(p, kEffectsChannel, 16, kNoiseRiser, "C-4:8,104");
+    Line(p, kBassChannel, 0, kSubBass, "A-1:24");
+    Line(p, kPadChannel1, 0, kWarmPad, "A-3:26");
+    Line(p, kPadChannel2, 4, kWarmPad, "E-4:22");
+    Line(p, kPadChannel3, 8, kWarmPad, "C-5:16 | . . . . . . . .,A10 . . . . . . . .,A00");
+    Line(p, kLeadChannel, 16, kChoir, "A-4:24 . . . . . . . | B-4:24,306 . . . . . . .");
+    // The riser climbs a semitone and more per row and swells with the volume column, on every
+    // other row so it stays under the choir until the last beat.
+    Line(p, kEffectsChannel, 16, kNoiseRiser, "C-4:6,104");
     for (int row = 17; row < 31; ++row) {
         Fx(p, row, kEffectsChannel, kPortaUp, 0x00);
-        VolumeColumn(p, row, kEffectsChannel, 0x71);
+        if (row % 2 == 1) VolumeColumn(p, row, kEffectsChannel, 0x71);
     }
-    Line(p, kHatChannel, 24, kReverseCymbal, "C-4:40");
+    Line(p, kHatChannel, 24, kReverseCymbal, "C-4:32");
     Line(p, kEffectsChannel, 31, kNoiseRiser, "==");
     Fx(p, 31, kEchoChannel, kPatternBreak, 0x00);
     return p;
@@ -172,12 +208,17 @@ XmPatternDesc Opening() {
 // Orders 1 to 4: the intro's four stages over Am F Dm E.
 XmPatternDesc Intro(int stage) {
     XmPatternDesc p = EmptyPattern();
-    Pads(p, kIntroChords, kWarmPad, 30);
-    Bass(p, kIntroChords, kSubBass, 1, "R...............", 44);
+    // Each stage a little fuller: the pads and the drone rise with it.
+    static const int padVolume[] = {0, 20, 22, 24, 26};
+    static const int droneVolume[] = {0, 22, 26, 30, 32};
+    static const int level[] = {0, 44, 48, 52, 56};
+    SectionLevel(p, level[stage]);
+    Pads(p, kIntroChords, kWarmPad, padVolume[stage]);
+    Bass(p, kIntroChords, kSubBass, 1, "R...............", droneVolume[stage]);
     if (stage == 1) {
-        Line(p, kLeadChannel, 0, kChoir,
-             "E-5:26 . . . . . . . . . . . . . . . | F-5:26 . . . . . . . . . . . . . . . |"
-             "F-5:26 . . . . . . . E-5,303 . . . . . . . | E-5:26 . . . . . . . . . . . . . == .");
+        Phrase(p, kLeadChannel, 0, kChoir, 22,
+             "E-5 . . . . . . . . . . . . . . . | F-5 . . . . . . . . . . . . . . . |"
+             "F-5 . . . . . . . E-5,303 . . . . . . . | E-5 . . . . . . . . . . . . . == .");
         Drums(p, kKickChannel, 16, "K............... K............... K...............", kKit);
         Drums(p, kPercussionChannel, 16,
               "..h...h...h...h. ..h...h...h...h. ..h...h...h.hhhh", kKit);
@@ -198,9 +239,9 @@ XmPatternDesc Intro(int stage) {
     }
     if (stage >= 3) {
         Bass(p, kIntroChords, kSawBass, 1, "..R...R...R...RO", stage == 3 ? 30 : 38);
-        Line(p, kLeadChannel, 0, kChoir,
-             "A-4:28 . . . . . . . . . . . . . . . | A-4:28 . . . . . . . C-5,304 . . . . . . . |"
-             "D-5:28 . . . . . . . . . . . . . . . | E-5:30 . . . . . . . . . . . D-5 . C-5 B-4");
+        Phrase(p, kLeadChannel, 0, kChoir, 26,
+             "A-4 . . . . . . . . . . . . . . . | A-4 . . . . . . . C-5,304 . . . . . . . |"
+             "D-5 . . . . . . . . . . . . . . . | E-5:28 . . . . . . . . . . . D-5 . C-5 B-4");
     }
     if (stage == 4) {
         // The claps the mesh flashes on: beat two of every bar, beat four of the third, a fill.
@@ -222,12 +263,12 @@ XmPatternDesc Intro(int stage) {
 }
 
 const char* const kThemeA =
-    "E-5:48 . . . . .,452 D-5 . C-5 . . . D-5 . E-5 . |"
+    "E-5 . . . . .,452 D-5 . C-5 . . . D-5 . E-5 . |"
     "F-5 . . . . .,442 . . E-5 . . . C-5 . A-4 . |"
     "G-5 . . . . . E-5 . C-5 . . . D-5 . E-5 . |"
     "D-5 . . .,452 . . . . B-4 . . . G-4 .,A04 == .";
 const char* const kThemeB =
-    "C-5:48 . . . B-4 . C-5 . E-5 . . . A-5 .,452 . . |"
+    "C-5 . . . B-4 . C-5 . E-5 . . . A-5 .,452 . . |"
     "G-5 . . . F-5 . . . E-5 . . . C-5 . . . |"
     "E-5 . . . . . G-5 . . . E-5 . D-5 . C-5 . |"
     "B-4 . . . . .,642 . . D-5,305 . . . .,642 . == .";
@@ -235,6 +276,7 @@ const char* const kThemeB =
 // Orders 5 and 6: the theme over Am F C G, four to the floor.
 XmPatternDesc Theme(bool answer) {
     XmPatternDesc p = EmptyPattern();
+    SectionLevel(p, kMainLevel);
     Drums(p, kKickChannel, 0, "k...k...k...k...k...k...k...k...k...k...k...k...k...k...k...k..k",
           kKit);
     Drums(p, kSnareChannel, 0,
@@ -243,7 +285,7 @@ XmPatternDesc Theme(bool answer) {
           kKit);
     Bass(p, kThemeChords, kSawBass, 1, "R.R.O.R.R.R.O.RF", 44);
     Pads(p, kThemeChords, kWarmPad, 26);
-    Line(p, kLeadChannel, 0, kSawLead, answer ? kThemeB : kThemeA);
+    Phrase(p, kLeadChannel, 0, kSawLead, 50, answer ? kThemeB : kThemeA);
     Arpeggio(p, kArpChannel, kThemeChords, kPluck, "0.12.0.21.3.2.1.", 22);
     Fx(p, 0, kArpChannel, kSetPanning, 0xB0);
     PulseStabs(p, "A-4");
@@ -255,6 +297,7 @@ XmPatternDesc Theme(bool answer) {
 // Orders 7 and 8: half-time drums and a chip arpeggio lead; the second adds an acid bass.
 XmPatternDesc Change(bool acid) {
     XmPatternDesc p = EmptyPattern();
+    SectionLevel(p, kMainLevel);
     Drums(p, kKickChannel, 0,
           "k.........k.....k.........k.....k.........k.....k.........k.k.k.", kKit);
     Drums(p, kSnareChannel, 0,
@@ -278,14 +321,14 @@ XmPatternDesc Change(bool acid) {
     }
     if (acid) {
         // Sixteenths that slide into each new root with the tone portamento.
-        Bass(p, kChangeChords, kSawBass, 1, "R.RO.RR.OR.RO.RF", 40);
+        Bass(p, kChangeChords, kSawBass, 1, "R.RO.RR.OR.RO.RF", 54);
         for (int bar = 1; bar < 4; ++bar) Fx(p, bar * 16, kBassChannel, kTonePorta, 0x20);
         Drums(p, kPercussionChannel, 48, "........t.m.l.ll", kKit);
         Line(p, kArpChannel, 0, kBell,
              "E-5:24 . . . . . . . . . . . . . . . | D-5:24 . . . . . . . . . . . . . . . |"
              "B-4:24 . . . . . . . . . . . . . . . | C-5:24 . . . . . . . . . . . . . . .");
     } else {
-        Bass(p, kChangeChords, kSubBass, 1, "R.......R...R...", 48);
+        Bass(p, kChangeChords, kSubBass, 1, "R.......R...R...", 32);
         Line(p, kArpChannel, 0, kChime, "A-5:20 . . . . . . . . . . . . . . . | B-5:20");
         PulseStabs(p, "C-5");
     }
@@ -294,15 +337,16 @@ XmPatternDesc Change(bool acid) {
 }
 
 const char* const kFlareLineA =
-    "A-5:44 . . . . . . . .,463 . . . . . .,642 . | F-5 . . . C-5 . . . A-5 . . . .,463 . . . |"
+    "A-5 . . . . . . . .,463 . . . . . .,642 . | F-5 . . . C-5 . . . A-5 . . . .,463 . . . |"
     "G-5 . . . . . . . E-5 . . . G-5 . C-6 . | B-5 . . . .,463 . . . G#5 . . . .,642 . == .";
 const char* const kFlareLineB =
-    "C-6:44 . . . B-5 . A-5 . . .,463 . . E-5 . . . | F-5 . . . A-5 . C-6 . . .,463 . . . . . . |"
+    "C-6 . . . B-5 . A-5 . . .,463 . . E-5 . . . | F-5 . . . A-5 . C-6 . . .,463 . . . . . . |"
     "E-6 . . . D-6 . C-6 . . . G-5 . . . E-5 . | E-5 . . .,463 . . . . . . . . .,A08 . == .";
 
 // Orders 9 and 10: the flare trail, the lead singing long notes over Am F C E.
 XmPatternDesc Flare(bool second) {
     XmPatternDesc p = EmptyPattern();
+    SectionLevel(p, kMainLevel);
     Drums(p, kKickChannel, 0, "k...k...k...k...k...k...k...k...k...k...k...k...k...k...k...k...",
           kKit);
     Drums(p, kSnareChannel, 0,
@@ -313,7 +357,7 @@ XmPatternDesc Flare(bool second) {
           kKit);
     Bass(p, kFlareChords, kSawBass, 1, "R..R..R.O..R..RF", 42);
     Pads(p, kFlareChords, kWarmPad, 24);
-    Line(p, kLeadChannel, 0, kSawLead, second ? kFlareLineB : kFlareLineA);
+    Phrase(p, kLeadChannel, 0, kSawLead, 50, second ? kFlareLineB : kFlareLineA);
     Echo(p, kLeadChannel, kEchoChannel, 3, 18);
     Fx(p, 0, kEchoChannel, kSetPanning, 0x40);
     for (int bar = 0; bar < 4; ++bar) {
@@ -338,13 +382,14 @@ XmPatternDesc Flare(bool second) {
 // Orders 11 and 12: strings, strummed electric piano and chimes, no kick.
 XmPatternDesc Breakdown(bool turn) {
     XmPatternDesc p = EmptyPattern();
+    SectionLevel(p, kQuietLevel);
     const Progression& chords = turn ? kBreakdownTurnChords : kBreakdownChords;
-    Pads(p, chords, kStringPad, 30);
+    Pads(p, chords, kStringPad, 24);
     if (!turn) {
         // Enter the strings past their slow attack, as if they had been playing already.
         for (int voice = 0; voice < 3; ++voice) Fx(p, 0, kPadChannel1 + voice, kEnvelopePosition, 30);
     }
-    Bass(p, chords, kSubBass, 1, "R...........=...", 46);
+    Bass(p, chords, kSubBass, 1, "R...........=...", 28);
     // The electric piano strums each chord: each voice a tick later than the one below it.
     static const int strumDelayTicks[] = {0, 1, 2};
     for (int bar = 0; bar < 4; ++bar) {
@@ -353,7 +398,7 @@ XmPatternDesc Breakdown(bool turn) {
             for (int hit : {0, 6, 10}) {
                 const int row = bar * 16 + hit;
                 Note(p, row, channel, kElectricPiano,
-                     Transposed(chords[bar]->pad[voice], 12), hit == 0 ? 34 : 24);
+                     Transposed(chords[bar]->pad[voice], 12), hit == 0 ? 22 : 15);
                 // ED0 would never start the note, so the lowest voice plays undelayed.
                 if (strumDelayTicks[voice] > 0) {
                     Fx(p, row, channel, kExtended, uint8_t(0xD0 + strumDelayTicks[voice]));
@@ -368,8 +413,8 @@ XmPatternDesc Breakdown(bool turn) {
           "..h...h...h...h...h...h...h...h...h...h...h...h...h...h...h..hhh", kKit);
     if (turn) {
         // The choir sings over the turn; its note cut ends the bar crisply.
-        Line(p, kHatChannel, 0, kChoir,
-             "C-5:30 . . . . . . . . . . . . . . . | B-4 . . . . . . . D-5 . . . . . . . |"
+        Phrase(p, kHatChannel, 0, kChoir, 20,
+             "C-5 . . . . . . . . . . . . . . . | B-4 . . . . . . . D-5 . . . . . . . |"
              "A-4 . . . . . . . . . . . . . . . | G#4 . . . . . . . . . . . . . .,EC3 .");
         Line(p, kKickChannel, 56, kImpact, "C-4:40");
     }
@@ -379,8 +424,19 @@ XmPatternDesc Breakdown(bool turn) {
 // Order 13: a last breath on row 0, then from row 1 the riser, the kick and a snare roll.
 XmPatternDesc Rise() {
     XmPatternDesc p = EmptyPattern();
-    Pads(p, kRiseChords, kWarmPad, 26);
-    Line(p, kBassChannel, 0, kSubBass, "A-1:46");
+    // Row 0 still at the breakdown's level; then the global volume climbs 5 every eighth row,
+    // back to full just before the climax.
+    SectionLevel(p, kQuietLevel);
+    Fx(p, 8, kPercussionChannel, kGlobalVolumeSlide, 0x10);
+    for (int row = 16; row < 64; row += 8) Fx(p, row, kPercussionChannel, kGlobalVolumeSlide, 0x00);
+    Pads(p, kRiseChords, kWarmPad, 18);
+    // The pads swell bar by bar out of the breakdown's level.
+    for (int bar = 1; bar < 4; ++bar) {
+        for (int voice = 0; voice < 3; ++voice) {
+            VolumeColumn(p, bar * 16, kPadChannel1 + voice, VolumeByte(18 + 5 * bar));
+        }
+    }
+    Line(p, kBassChannel, 0, kSubBass, "A-1:30");
     Line(p, kEffectsChannel, 1, kNoiseRiser, "C-4:6,101");
     for (int row = 2; row < 63; ++row) {
         Fx(p, row, kEffectsChannel, kPortaUp, 0x00);
@@ -389,9 +445,9 @@ XmPatternDesc Rise() {
     Drums(p, kKickChannel, 1,
           "...............K...K...K...k...k...k...k...k.k.k.k.k.k.k.k.kkkk", kKit);
     Drums(p, kPercussionChannel, 28, "tml", kKit);
-    Line(p, kBassChannel, 16, kSawBass, "F-2:32 . F-2 . F-2 . F-2 . F-2 . F-2 . F-2 . F-2 .");
-    Line(p, kBassChannel, 32, kSawBass, "G-2:36 . G-2 . G-2 . G-2 . G-2 . G-2 . G-2 . G-2 .");
-    Line(p, kBassChannel, 48, kSawBass, "E-2:40 . E-2 . E-2 . E-2 . E-2 E-2 E-2 E-2 E-2 E-2 E-2 E-2");
+    Phrase(p, kBassChannel, 16, kSawBass, 30, "F-2 . F-2 . F-2 . F-2 . F-2 . F-2 . F-2 . F-2 .");
+    Phrase(p, kBassChannel, 32, kSawBass, 36, "G-2 . G-2 . G-2 . G-2 . G-2 . G-2 . G-2 . G-2 .");
+    Phrase(p, kBassChannel, 48, kSawBass, 42, "E-2 . E-2 . E-2 . E-2 . E-2 E-2 E-2 E-2 E-2 E-2 E-2 E-2");
     // The roll: eighths, then sixteenths, the last bar retriggered with rising volume.
     Drums(p, kSnareChannel, 32, "s.g.s.g.s.g.s.g.|s.s.s.s.ssssssss", kKit);
     Fx(p, 56, kSnareChannel, kMultiRetrigger, 0x93);
@@ -404,27 +460,31 @@ XmPatternDesc Rise() {
 // Orders 14 to 17: the climax. The snare plays the rows the pictures swap on.
 XmPatternDesc Climax(bool answer) {
     XmPatternDesc p = EmptyPattern();
+    SectionLevel(p, 64);
     Drums(p, kKickChannel, 0, "k.....k.k.....k.k.....k.k.....k.k.....k.k.....k.k...k.....k.....",
           kKit);
+    // The snare and a clap together play every row a picture swaps on: the backbeat and the
+    // syncopations between, which the ear follows as the break's pattern.
     Drums(p, kSnareChannel, 0,
-          "....s....g..s...|....s....g..s...|....s..g.g..s...|.........g..s.ss", kKit);
+          "....s....S..s...|....s....S..s...|....s..S.S..s...|.........S..s.ss", kKit);
+    Drums(p, kPercussionChannel, 0,
+          "x...p....p..p...|....p....p..p...|....p..p.p..p...|.........p..p.pp", kKit);
     Drums(p, kHatChannel, 0, "x.cCo.cCc.cCo.cCc.cCo.cCc.cCo.cCx.cCo.cCc.cCo.cCc.cCo.cCc.cCo.cC",
           kKit);
-    Bass(p, kThemeChords, kSawBass, 1, "R.RO.RR.OR.RO.RF", 44);
-    Pads(p, kThemeChords, kWarmPad, 28);
+    Bass(p, kThemeChords, kSawBass, 1, "R.RO.RR.OR.RO.RF", 52);
+    Pads(p, kThemeChords, kWarmPad, 32);
     // The theme an octave up, with its echo on the other side.
     const char* theme = answer ? kThemeB : kThemeA;
-    Line(p, kLeadChannel, 0, kSawLead, theme);
+    Phrase(p, kLeadChannel, 0, kSawLead, 60, theme);
     for (int row = 0; row < kRows; ++row) {
         NoteCell& cell = CellAt(p, row, kLeadChannel);
         if (cell.note != 0 && cell.note != kFileNoteKeyOff) cell.note = uint8_t(cell.note + 12);
     }
     Fx(p, 0, kLeadChannel, kSetPanning, 0x70);
-    Echo(p, kLeadChannel, kEchoChannel, 3, 16);
+    Echo(p, kLeadChannel, kEchoChannel, 3, 20);
     Fx(p, 0, kEchoChannel, kSetPanning, 0xA8);
-    Arpeggio(p, kArpChannel, kThemeChords, kPulseLead, "0123012301230123", 16);
+    Arpeggio(p, kArpChannel, kThemeChords, kPulseLead, "0123012301230123", 24);
     Fx(p, 0, kArpChannel, kSetPanning, 0x50);
-    Drums(p, kPercussionChannel, 0, "x", kKit);
     // Brass answers the theme in the third bar and falls off with fine slides down.
     Line(p, kEffectsChannel, 0, kNoiseRiser, "==");
     Line(p, kEffectsChannel, 32, kBrassStab, "A-4:40 . . A-4:30 . . G-4:40 .,E28 .,E28");
@@ -443,14 +503,15 @@ XmPatternDesc Climax(bool answer) {
 // Order 18: the calm outro, which jumps to itself on its last row and plays for ever.
 XmPatternDesc Outro() {
     XmPatternDesc p = EmptyPattern();
-    Pads(p, kThemeChords, kWarmPad, 24);
-    Bass(p, kThemeChords, kSubBass, 1, "R...............", 40);
+    SectionLevel(p, kOutroLevel);
+    Pads(p, kThemeChords, kWarmPad, 20);
+    Bass(p, kThemeChords, kSubBass, 1, "R...............", 24);
     Drums(p, kKickChannel, 0, "K...............................K...............................",
           kKit);
     Drums(p, kPercussionChannel, 0,
           "....h.......h.......h.......h.......h.......h.......h.......h...", kKit);
     for (int bar = 0; bar < 4; ++bar) {
-        Note(p, bar * 16, kLeadChannel, kElectricPiano, NoteByte(kThemeChords[bar]->arp[1]), 26);
+        Note(p, bar * 16, kLeadChannel, kElectricPiano, NoteByte(kThemeChords[bar]->arp[1]), 22);
         Note(p, bar * 16 + 8, kLeadChannel, kElectricPiano, NoteByte(kThemeChords[bar]->arp[2]),
              20);
         Fx(p, bar * 16 + 8, kLeadChannel, kExtended, 0xB4);
@@ -458,8 +519,8 @@ XmPatternDesc Outro() {
     Line(p, kArpChannel, 0, kChime,
          "E-6:16 . . . . . . . . . . . . . . . | C-6:14 . . . . . . . . . . . . . . . |"
          "G-6:14 . . . . . . . . . . . . . . . | D-6:12 . . . . . . . . . . . . . . .");
-    Line(p, kEchoChannel, 32, kSawLead,
-         "E-5:20 . . . . . . . . . . .,A01 . . . . | D-5,304 .,501 . . . . . . . . . .,K00 . . .");
+    Phrase(p, kEchoChannel, 32, kSawLead, 16,
+         "E-5 . . . . . . . . . . .,A01 . . . . | D-5,304 .,501 . . . . . . . . . .,K00 . . .");
     Fx(p, 63, kEffectsChannel, kPositionJump, kOrderCount - 1);
     return p;
 }
