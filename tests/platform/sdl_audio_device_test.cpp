@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
@@ -110,7 +111,8 @@ TEST(SdlAudioDeviceOutput, DeliversTheRingBytesInOrderAcrossWraps) {
     // copy itself checkable; the driver list is read when the audio subsystem starts.
     const char* previous = std::getenv("SDL_AUDIODRIVER");
     const std::string saved = previous ? previous : "";
-    const std::string path = testing::TempDir() + "sdl_audio_device_test.raw";
+    const std::string path =
+        testing::TempDir() + "sdl_audio_device_test." + std::to_string(getpid()) + ".raw";
     std::remove(path.c_str());
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
@@ -139,11 +141,15 @@ TEST(SdlAudioDeviceOutput, DeliversTheRingBytesInOrderAcrossWraps) {
     std::fclose(file);
     std::remove(path.c_str());
 
+    // SDL's audio thread may write a buffer of silence before the device is unpaused; the ring
+    // itself has no silent frame (its right channel is never 0).
+    size_t first = 0;
+    while (first + 1 < count && written[first] == 0 && written[first + 1] == 0) first += 2;
     // The device plays on between the last count read and the close, so the file may hold a
     // few buffers more than that count; what matters is that it holds the ring, in order.
-    ASSERT_GE(count * 2, 2 * kRingBytes) << "the file holds less than two loops";
-    for (size_t i = 0; i < count; ++i) {
-        ASSERT_EQ(written[i], ring[i % ring.size()]) << "at value " << i;
+    ASSERT_GE((count - first) * 2, 2 * kRingBytes) << "the file holds less than two loops";
+    for (size_t i = first; i < count; ++i) {
+        ASSERT_EQ(written[i], ring[(i - first) % ring.size()]) << "at value " << i;
     }
 }
 
