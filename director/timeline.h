@@ -4,12 +4,23 @@
 
 #include <cstdint>
 
+using SceneStep = void (*)();
+
+// Above every 16-bit song position: the end test alone never ends a scene that has it.
+inline constexpr uint32_t kNoEndPosition = 0xFFFFFFFF;
+
+// One scene of the show. Every frame polls the keyboard, runs `drawFrame`, presents, and then
+// tests the end with a fresh song position.
+struct Scene {
+    SceneStep enter;            // once, before the first frame; null for none
+    SceneStep drawFrame;        // redraws the whole FrameBuffer
+    uint32_t endPosition;       // the scene runs while the song position is below this
+    int32_t flashFramesAfter;   // white frames presented after the scene's last frame
+};
+
 inline constexpr int32_t kSceneCount = 8;
-// Scene s (1..7) runs while the song position is below entry s - 1; scene 8 only ends on Escape.
-inline constexpr uint32_t kSceneEndPositions[kSceneCount - 1] = {0x0500, 0x0700, 0x0800, 0x0900,
-                                                                  0x0B00, 0x0E00, 0x1200};
-inline constexpr int32_t kFlashFramesAfterScene1 = 3;
-inline constexpr int32_t kFlashFramesAfterScene5 = 5;
+// The show in order: showScenes[s - 1] is scene s.
+extern const Scene showScenes[kSceneCount];
 
 // Runs scenes 1 to 8 and returns when scene 8 ends.
 void RunTimeline();

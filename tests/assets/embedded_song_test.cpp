@@ -4,10 +4,12 @@
 #include <array>
 #include <cstring>
 #include <map>
+#include <span>
 #include <tuple>
 #include <vector>
 
 #include "assets/embedded_data.h"
+#include "director/beat_tables.h"
 #include "director/module_file.h"
 #include "replay/channel.h"
 #include "replay/sequencer.h"
@@ -31,13 +33,10 @@ std::vector<Position> AccentPositions() {
     for (int order = 1; order <= 4; ++order) {
         for (int row : {0, 1, 5, 7}) positions.push_back({order, row});  // caption words
     }
-    for (int row : {4, 20, 36, 44, 52, 55, 57, 60, 62, 63}) positions.push_back({4, row});  // mesh
-    for (int order = 5; order <= 7; ++order) {
-        for (int row : {0, 29, 32}) positions.push_back({order, row});  // mesh pulses
-    }
-    for (int order = 14; order <= 17; ++order) {
-        for (int row : {4, 9, 12, 20, 25, 28, 36, 39, 41, 44, 57, 60, 62, 63}) {
-            positions.push_back({order, row});  // picture swaps
+    for (const auto& table : {std::span<const uint32_t>(meshBeatPositions), std::span<const uint32_t>(pulsePositions),
+                              std::span<const uint32_t>(swapPositions)}) {
+        for (const uint32_t position : table) {
+            positions.push_back({static_cast<int>(position >> 8), static_cast<int>(position & 0xFF)});
         }
     }
     return positions;
@@ -62,7 +61,7 @@ protected:
 
 TEST(EmbeddedBlock, ModuleLiesInsideTheBlockAfterTheGrainLead) {
     const auto lead = embeddedModule - embeddedBlock;
-    EXPECT_GE(lead, int64_t{kGrainLeadBytes});
+    EXPECT_GE(lead, int64_t{kModuleLeadBytes});
     EXPECT_LE(embeddedModule + embeddedModuleBytes, embeddedBlockEnd);
     EXPECT_EQ(std::memcmp(embeddedModule, "Extended Module: ", 17), 0);
     // The grain filter reads the first 190 KB of the module as noise.

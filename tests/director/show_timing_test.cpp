@@ -51,13 +51,13 @@ std::string ExpectedFrames(uint64_t escapeFrame) {
     std::string trace;
     uint64_t frame = 0;
     for (int scene = 1; scene <= kSceneCount; ++scene) {
-        const uint32_t end = scene < kSceneCount ? kSceneEndPositions[scene - 1] : 0xFFFFFFFF;
+        const uint32_t end = showScenes[scene - 1].endPosition;
         do {
             trace += static_cast<char>('0' + scene);
             ++frame;
         } while (frame - 1 < escapeFrame &&
                  PositionAfter(static_cast<int64_t>(frame) * kAudioFramesPerVideoFrame) < end);
-        const int flashes = scene == 1 ? kFlashFramesAfterScene1 : scene == 5 ? kFlashFramesAfterScene5 : 0;
+        const int flashes = showScenes[scene - 1].flashFramesAfter;
         trace += std::string(flashes, 'w');
         frame += flashes;
     }

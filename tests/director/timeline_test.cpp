@@ -76,8 +76,7 @@ std::string SceneTrace(const std::vector<int>& framesPerScene) {
     std::string trace;
     for (size_t s = 0; s < framesPerScene.size(); ++s) {
         trace += std::string(framesPerScene[s], 'k');
-        if (s == 0) trace += std::string(kFlashFramesAfterScene1, 'w');
-        if (s == 4) trace += std::string(kFlashFramesAfterScene5, 'w');
+        trace += std::string(showScenes[s].flashFramesAfter, 'w');
     }
     return trace;
 }
@@ -110,8 +109,7 @@ std::vector<KeyStep> TapsEnding(const std::vector<int>& framesPerScene) {
         frame += framesPerScene[s];
         steps.push_back({frame - 1, false, {DIK_ESCAPE}});
         steps.push_back({frame, false, {}});
-        if (s == 0) frame += kFlashFramesAfterScene1;
-        if (s == 4) frame += kFlashFramesAfterScene5;
+        frame += showScenes[s].flashFramesAfter;
     }
     return steps;
 }
@@ -158,12 +156,12 @@ std::string ExpectedFrames(const std::vector<uint32_t>& positionAfterFrame, uint
     std::string trace;
     uint64_t frame = 0;
     for (int scene = 1; scene <= kSceneCount; ++scene) {
-        const uint32_t end = scene < kSceneCount ? kSceneEndPositions[scene - 1] : 0xFFFFFFFF;
+        const uint32_t end = showScenes[scene - 1].endPosition;
         do {
             trace += 'k';
             ++frame;
         } while (frame - 1 < escapeFrame && positionAfterFrame.at(frame - 1) < end);
-        const int flashes = scene == 1 ? kFlashFramesAfterScene1 : scene == 5 ? kFlashFramesAfterScene5 : 0;
+        const int flashes = showScenes[scene - 1].flashFramesAfter;
         trace += std::string(flashes, 'w');
         frame += flashes;
     }

@@ -17,7 +17,7 @@ cmake -S "$root" -B "$build" -G Ninja \
 ninja -C "$build" "$target" xm_seed_corpus
 
 mkdir -p "$build/corpus-$target" "$build/corpus-seed"
-"$build/tools/xm_seed_corpus" "$build/corpus-seed"
+"$build/tests/support/xm_seed_corpus" "$build/corpus-seed"
 
 "$build/tests/fuzz/$target" -max_total_time="$seconds" -rss_limit_mb=2048 \
   -artifact_prefix="$build/" "$build/corpus-$target" "$build/corpus-seed"

@@ -1,0 +1,121 @@
+# The build's own rules: include folders per target, test programs, and assets made by generator
+# programs and embedded in the data block.
+
+# Gives `target` an include folder of its own in which only the source folder it is declared from
+# is visible (a link to it, so the sources keep their "folder/file.h" includes). A target sees
+# another folder's headers only by linking that folder's target, so a dependency that is not
+# declared does not compile.
+function(novaline_headers target)
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  set(root ${PROJECT_BINARY_DIR}/include/${target})
+  get_filename_component(parent ${root}/${folder} DIRECTORY)
+  file(MAKE_DIRECTORY ${parent})
+  file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${root}/${folder} SYMBOLIC)
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "INTERFACE_LIBRARY")
+    target_include_directories(${target} INTERFACE ${root})
+  else()
+    target_include_directories(${target} PUBLIC ${root})
+  endif()
+endfunction()
+
+# Picks the platform backend a program runs on: `platform` (SDL2) or `platform_headless`. The
+# engine links it after itself, so the audio device it calls is found whatever the link order.
+function(novaline_platform program backend)
+  set_property(TARGET ${program} PROPERTY NOVALINE_PLATFORM ${backend})
+  target_link_libraries(${program} PRIVATE ${backend})
+endfunction()
+
+# novaline_test(NAME program SOURCES files... LINK targets... [PLATFORM backend]
+#               [ENVIRONMENT VAR=value...] [LABELS labels...])
+# A GoogleTest program on the headless platform unless PLATFORM says otherwise, whose cases ctest
+# runs one by one.
+function(novaline_test)
+  cmake_parse_arguments(PARSE_ARGV 0 arg "" "NAME;PLATFORM" "SOURCES;LINK;ENVIRONMENT;LABELS")
+  if(NOT arg_PLATFORM)
+    set(arg_PLATFORM platform_headless)
+  endif()
+  add_executable(${arg_NAME} ${arg_SOURCES})
+  target_link_libraries(${arg_NAME} PRIVATE ${arg_LINK} GTest::gtest GTest::gtest_main)
+  novaline_platform(${arg_NAME} ${arg_PLATFORM})
+  set(properties)
+  if(arg_ENVIRONMENT)
+    list(JOIN arg_ENVIRONMENT ";" environment)
+    list(APPEND properties ENVIRONMENT "${environment}")
+  endif()
+  if(arg_LABELS)
+    list(APPEND properties LABELS "${arg_LABELS}")
+  endif()
+  gtest_discover_tests(${arg_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
+endfunction()
+
+# novaline_embed(NAME symbol GENERATOR program [ARGS args...] [ALIGN bytes] [MIN_OFFSET bytes]
+#                [DESCRIPTION text])
+# Runs `program OUTPUT args...` at build time and places what it wrote in the embedded data block,
+# in the order of the calls, at an offset that is a multiple of ALIGN (default 16) and at least
+# MIN_OFFSET. Code reads it through the generated assets/embedded_data.h as `symbol` (its bytes)
+# and `symbolBytes` (their count). Call it from assets/ only, before novaline_embedded_block().
+function(novaline_embed)
+  cmake_parse_arguments(PARSE_ARGV 0 arg "" "NAME;GENERATOR;ALIGN;MIN_OFFSET;DESCRIPTION" "ARGS")
+  if(NOT arg_NAME OR NOT arg_GENERATOR)
+    message(FATAL_ERROR "novaline_embed needs NAME and GENERATOR")
+  endif()
+  if(NOT arg_ALIGN)
+    set(arg_ALIGN 16)
+  endif()
+  if(NOT arg_MIN_OFFSET)
+    set(arg_MIN_OFFSET 0)
+  endif()
+  set(output ${CMAKE_CURRENT_BINARY_DIR}/${arg_NAME}.bin)
+  add_custom_command(
+    OUTPUT ${output}
+    COMMAND ${arg_GENERATOR} ${output} ${arg_ARGS}
+    DEPENDS ${arg_GENERATOR}
+    COMMENT "Generating ${arg_NAME} with ${arg_GENERATOR}"
+    VERBATIM)
+  set_property(GLOBAL APPEND PROPERTY NOVALINE_EMBEDDED
+    "${arg_NAME}|${output}|${arg_ALIGN}|${arg_MIN_OFFSET}|${arg_DESCRIPTION}")
+endfunction()
+
+# The `assets` library: the data block of every novaline_embed call so far, laid out at build time
+# (when the sizes are known) by embed_layout.cmake, and its header, written now (the names are
+# known).
+function(novaline_embedded_block)
+  get_property(entries GLOBAL PROPERTY NOVALINE_EMBEDDED)
+  set(files)
+  set(layout)
+  set(declarations)
+  foreach(entry IN LISTS entries)
+    string(REPLACE "|" ";" fields "${entry}")
+    list(GET fields 0 name)
+    list(GET fields 1 file)
+    list(GET fields 2 align)
+    list(GET fields 3 minOffset)
+    list(GET fields 4 description)
+    list(APPEND files ${file})
+    list(APPEND layout "${name}|${file}|${align}|${minOffset}")
+    if(description)
+      string(APPEND declarations "// ${description}\n")
+    endif()
+    string(APPEND declarations "extern const uint8_t ${name}[];\nextern const uint32_t ${name}Bytes;\n")
+  endforeach()
+
+  set(generated ${PROJECT_BINARY_DIR}/generated/assets)
+  file(MAKE_DIRECTORY ${generated}/assets)
+  set(NOVALINE_EMBEDDED_DECLARATIONS "${declarations}")
+  configure_file(${PROJECT_SOURCE_DIR}/assets/embedded_data.h.in
+                 ${generated}/assets/embedded_data.h @ONLY)
+
+  set(block ${CMAKE_CURRENT_BINARY_DIR}/embedded_block.S)
+  list(JOIN layout ";" layoutArgument)
+  add_custom_command(
+    OUTPUT ${block}
+    COMMAND ${CMAKE_COMMAND} "-DLAYOUT=${layoutArgument}" -DOUTPUT=${block}
+            -P ${PROJECT_SOURCE_DIR}/cmake/embed_layout.cmake
+    DEPENDS ${files} ${PROJECT_SOURCE_DIR}/cmake/embed_layout.cmake
+    COMMENT "Laying out the embedded data block"
+    VERBATIM)
+  set_source_files_properties(${block} PROPERTIES OBJECT_DEPENDS "${files}")
+  add_library(assets STATIC ${block})
+  target_include_directories(assets PUBLIC ${generated})
+endfunction()
