@@ -13,9 +13,6 @@ const Instrument emptyInstrument{};
 
 namespace {
 
-constexpr uint8_t kEffectTonePortamento = 3;
-constexpr uint8_t kEffectTonePortaVolumeSlide = 5;
-constexpr uint8_t kEffectKeyOff = 20;
 constexpr uint8_t kVolumeColumnTonePortamento = 0xF0;
 constexpr int32_t kFullFadeout = 65536;
 constexpr int32_t kEnvelopeFull = 64;
@@ -77,7 +74,7 @@ void StepFadeout(Channel* ch, const Instrument* instrument) {
 void ProcessRowChannel(Song* song, Channel* ch, const NoteCell& cell, RowJumps* jumps) {
     // A tone portamento in the volume column slides like one in the effect column: the playing
     // note keeps its Sample and pitch and the new note only becomes the target.
-    const bool tonePortaRow = cell.effect == kEffectTonePortamento ||
+    const bool tonePortaRow = cell.effect == kEffectTonePorta ||
                               cell.effect == kEffectTonePortaVolumeSlide ||
                               cell.volume >= kVolumeColumnTonePortamento;
     // Note bytes 97..254 name no note the instruments map; they are ignored.

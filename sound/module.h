@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "sound/xm_format.h"
+
 // Two links at the start of every listed record. An unlinked node points at itself with both.
 struct ListNode {
     ListNode* next = nullptr;
@@ -20,10 +22,6 @@ void ListUnlink(ListNode* node);
 // Points both links of a node at itself: a fresh node or an empty list head.
 void ListMakeSelfLinked(ListNode* node);
 
-constexpr uint8_t kNoteNone = 0;
-constexpr uint8_t kNoteKeyOff = 255;   // the file writes 97; every later stage sees 255
-constexpr uint8_t kFileNoteKeyOff = 97;
-constexpr int kNoteCount = 96;         // C-0 .. B-7
 constexpr int kMaxInstrumentNumber = 128;
 
 struct NoteCell {
@@ -47,11 +45,6 @@ struct EnvelopePoint {
 
 constexpr int kEnvelopeFilePoints = 12;  // points an XM instrument header holds
 constexpr int kEnvelopePoints = 20;      // points a record holds; those past the file's 12 stay zero
-
-// Bits of `volumeType` and `panningType`.
-constexpr uint8_t kEnvelopeOn = 1;
-constexpr uint8_t kEnvelopeSustain = 2;
-constexpr uint8_t kEnvelopeLoop = 4;
 
 // Loop types of a loaded Sample.
 constexpr uint8_t kLoopNone = 1;
@@ -94,7 +87,7 @@ struct Instrument {
     uint8_t panningSustain;
     uint8_t panningLoopStart;
     uint8_t panningLoopEnd;
-    uint8_t volumeType;   // kEnvelopeOn | kEnvelopeSustain | kEnvelopeLoop
+    uint8_t volumeType;   // kEnvelopeOn | kEnvelopeSustain | kEnvelopeLoop (xm_format.h)
     uint8_t panningType;
     uint8_t vibratoType;  // 0 sine, 1 square, 2 ramp down, 3 ramp up
     uint8_t vibratoSweep;
@@ -113,7 +106,6 @@ using SampleDataHook = void (*)(void* destination, uint32_t bytes, int bits, int
 
 constexpr int kOrderTableSize = 256;
 constexpr int kMaxChannels = 256;   // one Voice per channel
-constexpr uint16_t kLinearFrequencyFlag = 1;
 
 // A module with its playback position and timing. The 16-bit header fields are unsigned: the file
 // stores them so, and a BPM or restart position of 40000 must not turn negative.

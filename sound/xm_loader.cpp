@@ -20,9 +20,6 @@ constexpr int kMaxRows = 256;
 constexpr int kMissingPatternRows = 64;
 constexpr int kInstrumentNameAndTypeBytes = 23;
 constexpr int kSampleHeaderTailBytes = 23;  // reserved byte and 22-byte name
-constexpr uint8_t kSampleTypeForward = 0x01;
-constexpr uint8_t kSampleTypePingPong = 0x02;
-constexpr uint8_t kSampleType16Bit = 0x10;
 constexpr uint8_t kCellMaskFlag = 0x80;
 
 thread_local XmLoadError lastError = XmLoadError::None;

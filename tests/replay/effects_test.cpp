@@ -34,7 +34,7 @@ protected:
 
 using Ticks = std::vector<int32_t>;
 constexpr NoteCell Note(uint8_t volume = 0, uint8_t effect = 0, uint8_t parameter = 0) {
-    return {kC4, 1, volume, effect, parameter};
+    return {kNoteC4, 1, volume, effect, parameter};
 }
 constexpr NoteCell Fx(uint8_t effect, uint8_t parameter, uint8_t volume = 0) {
     return {0, 0, volume, effect, parameter};
@@ -110,8 +110,8 @@ TEST_F(Effects, PortamentosAndTheirLimits) {
 
 TEST_F(Effects, TonePortamentoKeepsItsSpeed) {
     // 308 toward C#4; 300 toward B-3 keeps speed 8; 5xy never sets a speed.
-    EXPECT_EQ(Trace({Note(), {kC4 + 1, 0, 0, 0x3, 0x08}, {kC4 - 1, 0, 0, 0x3, 0x00},
-                     {kC4, 0, 0, 0x5, 0x00}},
+    EXPECT_EQ(Trace({Note(), {kNoteC4 + 1, 0, 0, 0x3, 0x08}, {kNoteC4 - 1, 0, 0, 0x3, 0x00},
+                     {kNoteC4, 0, 0, 0x5, 0x00}},
                     24, Period()),
               (Ticks{4608, 4608, 4608, 4608, 4608, 4608,  //
                      4608, 4576, 4544, 4544, 4544, 4544,  //
@@ -150,7 +150,7 @@ TEST_F(Effects, VibratoWaveforms) {
     };
     for (const Case& c : cases) {
         // Row 0 chooses the waveform, row 1 carries the vibrato.
-        const Ticks all = Trace({{kC4, 1, 0, 0xE, static_cast<uint8_t>(0x40 | c.waveform)},
+        const Ticks all = Trace({{kNoteC4, 1, 0, 0xE, static_cast<uint8_t>(0x40 | c.waveform)},
                                  Fx(0x4, 0x84)},
                                 12, [this] { return Ch(0).pitchOffset; });
         EXPECT_EQ(Ticks(all.begin() + 6, all.end()), c.offsets) << +c.waveform;
@@ -213,7 +213,7 @@ TEST_F(Effects, SampleOffset) {
     FreeSong(song);
     song = nullptr;
     // 901 on a row without a note waits for the next trigger.
-    Trace({Note(), Fx(0x9, 0x01), {kC4, 0, 0, 0, 0}}, 7, Volume());
+    Trace({Note(), Fx(0x9, 0x01), {kNoteC4, 0, 0, 0, 0}}, 7, Volume());
     EXPECT_EQ(V(0).startOffset, 256);
     Tick(6);
     EXPECT_EQ(V(0).positionInt, 256u);
@@ -240,7 +240,7 @@ TEST_F(Effects, NoteDelay) {
     // The previous note (volume 32, C-4) sounds on until tick 2, then the new one starts.
     XmModuleDesc desc = TestModule(1);
     CellAt(desc, 0, 0, 0) = Note(0x30);
-    CellAt(desc, 0, 1, 0) = {kC4 + 12, 1, 0x28, 0xE, 0xD2};
+    CellAt(desc, 0, 1, 0) = {kNoteC4 + 12, 1, 0x28, 0xE, 0xD2};
     Start(desc);
     Tick(6);
     std::vector<int32_t> volumes, frequencies;
@@ -258,7 +258,7 @@ TEST_F(Effects, NoteDelay) {
     song = nullptr;
     desc = TestModule(1);
     CellAt(desc, 0, 0, 0) = Note(0x30);
-    CellAt(desc, 0, 1, 0) = {kC4 + 12, 1, 0, 0xE, 0xD0};
+    CellAt(desc, 0, 1, 0) = {kNoteC4 + 12, 1, 0, 0xE, 0xD0};
     Start(desc);
     Tick(12);
     EXPECT_EQ(V(0).frequency, 8363);

@@ -45,8 +45,6 @@ inline NoteCell& CellAt(XmModuleDesc& desc, int pattern, int row, int channel) {
     return desc.patterns[pattern].cells[static_cast<size_t>(row) * desc.channelCount + channel];
 }
 
-// Note byte for a note name's 0-based index: C-4 is note 48, written as 49.
-constexpr uint8_t kC4 = 49;
 
 class ReplayTest : public ::testing::Test {
 protected:

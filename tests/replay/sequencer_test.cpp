@@ -143,8 +143,8 @@ TEST_F(Sequencer, PatternDelayAndSpeedChanges) {
 
 TEST_F(Sequencer, NoteWithInstrumentPlaysAndWithoutOneStaysSilentOnAFreshChannel) {
     XmModuleDesc desc = TestModule(2);
-    CellAt(desc, 0, 0, 0) = {kC4, 1, 0, 0, 0};
-    CellAt(desc, 0, 0, 1) = {kC4, 0, 0, 0, 0};
+    CellAt(desc, 0, 0, 0) = {kNoteC4, 1, 0, 0, 0};
+    CellAt(desc, 0, 0, 1) = {kNoteC4, 0, 0, 0, 0};
     Start(desc);
     Tick();
     const Sample* tone = song->instruments[0].samples[0];
@@ -164,8 +164,8 @@ TEST_F(Sequencer, KeyOffSilencesWithoutEnvelopeAndReleasesWithOne) {
     enveloped.volumeEnvelope.type = kEnvelopeOn | kEnvelopeSustain;
     enveloped.fadeout = 1000;
     desc.instruments.push_back(enveloped);
-    CellAt(desc, 0, 0, 0) = {kC4, 1, 0, 0, 0};
-    CellAt(desc, 0, 0, 1) = {kC4, 2, 0, 0, 0};
+    CellAt(desc, 0, 0, 0) = {kNoteC4, 1, 0, 0, 0};
+    CellAt(desc, 0, 0, 1) = {kNoteC4, 2, 0, 0, 0};
     CellAt(desc, 0, 1, 0) = {97, 0, 0, 0, 0};
     CellAt(desc, 0, 1, 1) = {97, 0, 0, 0, 0};
     Start(desc);
@@ -185,8 +185,8 @@ TEST_F(Sequencer, KeyOffSilencesWithoutEnvelopeAndReleasesWithOne) {
 
 TEST_F(Sequencer, InstrumentTheSongLacksSilencesTheChannel) {
     XmModuleDesc desc = TestModule(1);
-    CellAt(desc, 0, 0, 0) = {kC4, 1, 0, 0, 0};
-    CellAt(desc, 0, 1, 0) = {kC4 + 2, 9, 0, 0, 0};
+    CellAt(desc, 0, 0, 0) = {kNoteC4, 1, 0, 0, 0};
+    CellAt(desc, 0, 1, 0) = {kNoteC4 + 2, 9, 0, 0, 0};
     Start(desc);
     Tick(6);
     ASSERT_EQ(V(0).volume, 127);
@@ -200,8 +200,8 @@ TEST_F(Sequencer, InstrumentTheSongLacksSilencesTheChannel) {
 
 TEST_F(Sequencer, TonePortamentoRowKeepsTheSoundAndAimsAtTheNewNote) {
     XmModuleDesc desc = TestModule(1);
-    CellAt(desc, 0, 0, 0) = {kC4, 1, 0x30, 0, 0};   // volume 32
-    CellAt(desc, 0, 1, 0) = {kC4 + 4, 1, 0, 3, 0x10};  // E-4 with tone portamento, speed 16
+    CellAt(desc, 0, 0, 0) = {kNoteC4, 1, 0x30, 0, 0};   // volume 32
+    CellAt(desc, 0, 1, 0) = {kNoteC4 + 4, 1, 0, 3, 0x10};  // E-4 with tone portamento, speed 16
     Start(desc);
     Tick(6);
     ASSERT_EQ(Ch(0).volume, 32);
@@ -224,8 +224,8 @@ TEST_F(Sequencer, TonePortamentoRowKeepsTheSoundAndAimsAtTheNewNote) {
 
 TEST_F(Sequencer, VolumeColumnTonePortamentoSlidesLikeTheEffect) {
     XmModuleDesc desc = TestModule(1);
-    CellAt(desc, 0, 0, 0) = {kC4, 1, 0, 0, 0};
-    CellAt(desc, 0, 1, 0) = {kC4 + 12, 0, 0xF1, 0, 0};  // C-5, speed 16 from the volume column
+    CellAt(desc, 0, 0, 0) = {kNoteC4, 1, 0, 0, 0};
+    CellAt(desc, 0, 1, 0) = {kNoteC4 + 12, 0, 0xF1, 0, 0};  // C-5, speed 16 from the volume column
     Start(desc);
     Tick(6);
     const uint32_t position = V(0).positionInt;
@@ -239,7 +239,7 @@ TEST_F(Sequencer, VolumeColumnTonePortamentoSlidesLikeTheEffect) {
 
 TEST_F(Sequencer, NoteBytesBeyondTheInstrumentMapAreIgnored) {
     XmModuleDesc desc = TestModule(1);
-    CellAt(desc, 0, 0, 0) = {kC4, 1, 0, 0, 0};
+    CellAt(desc, 0, 0, 0) = {kNoteC4, 1, 0, 0, 0};
     CellAt(desc, 0, 1, 0) = {120, 0, 0, 0, 0};  // only a masked cell can carry it
     Start(desc);
     Tick(6);
@@ -256,7 +256,7 @@ TEST_F(Sequencer, ExtremeNotesAndSlidesStayDefined) {
     XmModuleDesc desc = TestModule(2);
     desc.instruments[0].samples[0].relativeNote = -1;
     CellAt(desc, 0, 0, 0) = {1, 1, 0, 0x00, 0xFF};
-    CellAt(desc, 0, 0, 1) = {kC4, 1, 0, 0x02, 0xFF};
+    CellAt(desc, 0, 0, 1) = {kNoteC4, 1, 0, 0x02, 0xFF};
     for (int row = 1; row < 15; ++row) CellAt(desc, 0, row, 1) = {0, 0, 0, 0x02, 0};
     CellAt(desc, 0, 15, 1) = {0, 0, 0, 0x0D, 0x01};  // loop rows 1..15, away from the note
     Start(desc);

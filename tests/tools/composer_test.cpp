@@ -104,7 +104,7 @@ TEST(Synth, TunedSamplesPlayInTune) {
     EXPECT_NEAR(NoteHz(57), 440.0, 1e-9);
     XmSampleDesc drum;
     drum.relativeNote = 24;
-    EXPECT_NEAR(PlayedRateHz(drum, kNoteC4), kSynthRateHz, 1e-6);
+    EXPECT_NEAR(PlayedRateHz(drum, kNoteC4 - kNoteC0), kSynthRateHz, 1e-6);
 }
 
 // A loop of whole cycles continues as if the tone went on: the step from the loop's last value

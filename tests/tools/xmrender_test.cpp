@@ -23,10 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr uint8_t kEffectPositionJump = 0x0B;
-constexpr uint8_t kEffectPatternBreak = 0x0D;
-constexpr uint8_t kEffectExtended = 0x0E;
-constexpr uint8_t kEffectSpeed = 0x0F;
 constexpr uint8_t kPatternLoop = 0x60;   // E6y
 constexpr uint8_t kPatternDelay = 0xE0;  // EEy
 constexpr uint8_t kNoteC4 = 49;

@@ -126,7 +126,7 @@ std::vector<int16_t> Quantise(const Signal& signal, bool sixteenBit, double peak
 void TuneSample(XmSampleDesc& sample, int rootNote, double synthHz, double wantedHz) {
     // Playback rate needed at the root note, in semitones above the table's 8363 Hz at C-4.
     const double rateHz = kSynthRateHz * wantedHz / synthHz;
-    const double semitones = 12.0 * std::log2(rateHz / 8363.0) - (rootNote - kNoteC4);
+    const double semitones = 12.0 * std::log2(rateHz / 8363.0) - (rootNote - (kNoteC4 - kNoteC0));
     const int relative = int(std::lround(semitones));
     // Nearest 64th of a semitone, as an even finetune (the table uses finetune / 2).
     const int sixtyFourths = int(std::lround((semitones - relative) * 64.0));

@@ -13,7 +13,6 @@ using Signal = std::vector<double>;
 // The rate every sample is synthesised at: what note C-4 plays with relative note 24 and finetune 0
 // in the linear frequency table (8363 Hz x 4).
 constexpr double kSynthRateHz = 33452.0;
-constexpr int kNoteC4 = 48;  // 0-based note index, C-0 = 0
 
 // Equal temperament, A-4 (note 57) at 440 Hz.
 double NoteHz(int note);
