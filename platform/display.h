@@ -20,6 +20,10 @@ inline constexpr uint32_t kFirstPresentedRow = 2;
 inline constexpr uint32_t kLastPresentedRow = 197;
 inline constexpr uint32_t kRowOffsetCapacity = 2000;
 
+// The refresh of the 320 x 200 mode the show was timed on. Every backend presents at this rate
+// whatever the screen runs at, so the show keeps the same speed everywhere.
+inline constexpr int32_t kShowFramesPerSecond = 70;
+
 // The picture in system memory, row-major with no gap between rows; row y starts at
 // reinterpret_cast<uint8_t*>(FrameBuffer) + rowOffset[y].
 extern uint16_t* FrameBuffer;

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/display.h"
+
 // Every platform operation, as the call hook reports it.
 enum class PlatformCall : uint8_t {
     OpenWindow,
@@ -41,7 +43,7 @@ struct KeyStep {
 };
 
 struct HeadlessSetup {
-    int32_t framesPerSecond = 70;
+    int32_t framesPerSecond = kShowFramesPerSecond;
     int32_t screenPitchBytes = 640;   // at least 640
     uint8_t screenFillByte = 0;       // what the screen holds where nothing was presented
     FrameSink sink = nullptr;

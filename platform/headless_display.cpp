@@ -33,7 +33,7 @@ const HeadlessSetup& CurrentHeadlessSetup() { return display.setup; }
 void SetUpHeadless(const HeadlessSetup& setup) {
     display = HeadlessDisplay{};
     display.setup = setup;
-    if (display.setup.framesPerSecond <= 0) display.setup.framesPerSecond = 70;
+    if (display.setup.framesPerSecond <= 0) display.setup.framesPerSecond = kShowFramesPerSecond;
     if (display.setup.screenPitchBytes < static_cast<int32_t>(kFramePitchBytes)) {
         display.setup.screenPitchBytes = kFramePitchBytes;
     }

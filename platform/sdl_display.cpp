@@ -12,10 +12,6 @@
 
 namespace {
 
-// The refresh of the 320 x 200 mode the show was timed on; on any other display the frame timer
-// keeps this rate so the show runs at the same speed everywhere.
-constexpr int32_t kShowFramesPerSecond = 70;
-
 struct SdlDisplay {
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
@@ -79,15 +75,15 @@ void SetVideoMode(uint32_t width, uint32_t height, uint32_t bitsPerPixel) {
     if (!display.window) FatalError(kCooperativeLevelFailed);
 
     SDL_DisplayMode desktop{};
-    const bool seventyHertz =
+    const bool atShowRate =
         SDL_GetDesktopDisplayMode(SDL_GetWindowDisplayIndex(display.window), &desktop) == 0 &&
         desktop.refresh_rate == kShowFramesPerSecond;
     display.renderer =
-        SDL_CreateRenderer(display.window, -1, seventyHertz ? SDL_RENDERER_PRESENTVSYNC : 0);
-    if (!display.renderer && seventyHertz) display.renderer = SDL_CreateRenderer(display.window, -1, 0);
+        SDL_CreateRenderer(display.window, -1, atShowRate ? SDL_RENDERER_PRESENTVSYNC : 0);
+    if (!display.renderer && atShowRate) display.renderer = SDL_CreateRenderer(display.window, -1, 0);
     if (!display.renderer) FatalError(kCooperativeLevelFailed);
     SDL_RendererInfo info{};
-    display.pacedByVsync = seventyHertz && SDL_GetRendererInfo(display.renderer, &info) == 0 &&
+    display.pacedByVsync = atShowRate && SDL_GetRendererInfo(display.renderer, &info) == 0 &&
                            (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
 
     SDL_ShowCursor(SDL_DISABLE);

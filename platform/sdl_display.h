@@ -6,6 +6,6 @@ struct SDL_Renderer;
 
 SDL_Window* SdlDisplayWindow();
 SDL_Renderer* SdlDisplayRenderer();
-// True when presentation waits for the display's own vertical blank (a 70 Hz display), false when
-// the frame timer paces it.
+// True when presentation waits for the display's own vertical blank (a display refreshing at
+// kShowFramesPerSecond), false when the frame timer paces it.
 bool SdlDisplayPacedByVsync();

@@ -128,7 +128,7 @@ void PatternBreakFirst(EffectContext& c) {
 }
 
 void SpeedFirst(EffectContext& c) {
-    if (Parameter(c) < 32) {
+    if (Parameter(c) < kSpeedFirstBpm) {
         c.song->speed = Parameter(c);
     } else {
         SetSongBpm(c.song, Parameter(c));
@@ -173,10 +173,10 @@ void TremorFirst(EffectContext& c) {
 void ExtraFinePortaFirst(EffectContext& c) {
     Channel* ch = c.channel;
     const uint8_t y = static_cast<uint8_t>(LowNibble(c));
-    if (HighNibble(c) == 1) {
+    if (HighNibble(c) == kExtraFinePortaUp) {
         if (y) ch->extraFineUpMemory = y;
         AddToPeriod(ch, -ch->extraFineUpMemory);
-    } else if (HighNibble(c) == 2) {
+    } else if (HighNibble(c) == kExtraFinePortaDown) {
         if (y) ch->extraFineDownMemory = y;
         AddToPeriod(ch, ch->extraFineDownMemory);
     }
@@ -438,39 +438,34 @@ const EffectRow kEffects[] = {
     {ExtraFinePortaFirst, Nothing},                       // X extra fine portamento
 };
 constexpr size_t kEffectCount = sizeof(kEffects) / sizeof(kEffects[0]);
-static_assert(kEffectCount == 34, "effects 0..F and G..X");
+static_assert(kEffectCount == kEffectNumbers, "one row per effect number, 0..F and G..X");
 
 }  // namespace
 
 void ApplyVolumeColumn(Channel* ch, uint8_t v) {
+    if (v >= kVolumeSetFirst && v <= kVolumeSetLast) {
+        ch->volume = v - kVolumeSetFirst;
+        ch->updateFlags |= kUpdateVolume;
+        return;
+    }
     const int32_t y = v & 0x0F;
     switch (v >> 4) {
-        case 0x1: case 0x2: case 0x3: case 0x4:
-            ch->volume = v - 0x10;
-            ch->updateFlags |= kUpdateVolume;
-            break;
-        case 0x5:
-            if (v == 0x50) {  // 0x51..0x5F mean nothing
-                ch->volume = kMaxVolume;
-                ch->updateFlags |= kUpdateVolume;
-            }
-            break;
-        case 0x6: case 0x8: ChangeVolume(ch, -y); break;
-        case 0x7: case 0x9: ChangeVolume(ch, y); break;
-        case 0xA: ch->vibratoSpeed = static_cast<uint8_t>(y); break;
-        case 0xB: ch->vibratoDepth = static_cast<uint8_t>(y); break;
-        case 0xC:
+        case kVolumeSlideDown: case kVolumeFineDown: ChangeVolume(ch, -y); break;
+        case kVolumeSlideUp: case kVolumeFineUp: ChangeVolume(ch, y); break;
+        case kVolumeVibratoSpeed: ch->vibratoSpeed = static_cast<uint8_t>(y); break;
+        case kVolumeVibratoDepth: ch->vibratoDepth = static_cast<uint8_t>(y); break;
+        case kVolumeSetPanning:
             ch->panning = 16 * y;
             ch->updateFlags |= kUpdatePanning;
             break;
-        case 0xD: ChangePanning(ch, -y); break;
-        case 0xE: ChangePanning(ch, y); break;
-        case 0xF:
+        case kVolumePanningLeft: ChangePanning(ch, -y); break;
+        case kVolumePanningRight: ChangePanning(ch, y); break;
+        case kVolumeTonePorta:
             if (y) ch->portaSpeed = static_cast<uint8_t>(16 * y);
             ch->portaTarget = ch->notePeriod;
             ch->updateFlags &= static_cast<uint8_t>(~kUpdateTrigger);
             break;
-        default:  // 0x01..0x0F mean nothing
+        default:  // 0x01..0x0F and 0x51..0x5F mean nothing
             break;
     }
 }
@@ -480,16 +475,16 @@ void VolumeColumnOtherTick(EffectContext& c) {
     const uint8_t v = c.cell->volume;
     const int32_t y = v & 0x0F;
     switch (v >> 4) {
-        case 0x6: ChangeVolume(ch, -y); break;
-        case 0x7: ChangeVolume(ch, y); break;
-        case 0xB:
+        case kVolumeSlideDown: ChangeVolume(ch, -y); break;
+        case kVolumeSlideUp: ChangeVolume(ch, y); break;
+        case kVolumeVibratoDepth:
             ch->vibratoDepth = static_cast<uint8_t>(y);
             ApplyVibrato(ch);
             AdvanceVibratoPhase(ch);
             break;
-        case 0xD: ChangePanning(ch, -y); break;
-        case 0xE: ChangePanning(ch, y); break;
-        case 0xF: TonePortamentoStep(ch); break;
+        case kVolumePanningLeft: ChangePanning(ch, -y); break;
+        case kVolumePanningRight: ChangePanning(ch, y); break;
+        case kVolumeTonePorta: TonePortamentoStep(ch); break;
         default: break;
     }
 }

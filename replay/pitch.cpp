@@ -17,7 +17,6 @@ constexpr double kLinearUnitToOctave = static_cast<double>(0.0013020834f);
 constexpr double kAmigaBase = 13.375;
 constexpr int64_t kAmigaClock = 14317056;
 constexpr int64_t kLinearC4Period = 4608;
-constexpr double kLinearC4Hz = 8363.0;
 // pi/64 and pi/256 to 6 decimals; slightly below the true values, so the sines stay below their
 // amplitude and truncate to at most 255 and 63.
 constexpr double kVibratoPhaseToRadians = 0.049087375;
@@ -107,16 +106,16 @@ void ApplyAutoVibrato(Channel* channel, const Instrument* instrument) {
     const int32_t a = channel->autoVibratoPosition;
     int32_t v = 0;
     switch (instrument->vibratoType) {
-        case 1:
+        case kAutoVibratoSquare:
             v = a < 128 ? 64 : -64;
             break;
-        case 2:
+        case kAutoVibratoRampDown:
             v = (128 - ((a + 128) % 256)) >> 1;
             break;
-        case 3:
+        case kAutoVibratoRampUp:
             v = (128 - ((384 - a) % 256)) >> 1;
             break;
-        default:  // 0, and any damaged value the loader let through, is the sine
+        default:  // the sine, and any damaged value the loader let through
             v = static_cast<int32_t>(std::sin(2 * a * kAutoVibratoPhaseToRadians) * 64);
             break;
     }

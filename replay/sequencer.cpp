@@ -13,7 +13,6 @@ const Instrument emptyInstrument{};
 
 namespace {
 
-constexpr uint8_t kVolumeColumnTonePortamento = 0xF0;
 constexpr int32_t kFullFadeout = 65536;
 constexpr int32_t kEnvelopeFull = 64;
 constexpr int32_t kPanningEnvelopeCentre = 32;
@@ -21,7 +20,7 @@ constexpr int32_t kPanningEnvelopeCentre = 32;
 // What a position without a Pattern plays: empty cells for every channel the Song can have.
 const NoteCell kEmptyRow[kMaxChannels] = {};
 
-bool IsNote(uint8_t noteByte) { return noteByte >= 1 && noteByte <= kNoteCount; }
+bool IsNote(uint8_t noteByte) { return noteByte >= kNoteC0 && noteByte < kNoteC0 + kNoteCount; }
 
 const Pattern* PatternAt(const Song* song, int32_t order) {
     const int32_t p = song->orderTable[order & (kOrderTableSize - 1)];
@@ -76,11 +75,11 @@ void ProcessRowChannel(Song* song, Channel* ch, const NoteCell& cell, RowJumps* 
     // note keeps its Sample and pitch and the new note only becomes the target.
     const bool tonePortaRow = cell.effect == kEffectTonePorta ||
                               cell.effect == kEffectTonePortaVolumeSlide ||
-                              cell.volume >= kVolumeColumnTonePortamento;
+                              (cell.volume >> 4) == kVolumeTonePorta;
     // Note bytes 97..254 name no note the instruments map; they are ignored.
     const bool hasNote = IsNote(cell.note);
     if (cell.instrument != 0 && !tonePortaRow) ch->instrument = cell.instrument - 1;
-    if (hasNote && !tonePortaRow) ch->note = cell.note - 1;
+    if (hasNote && !tonePortaRow) ch->note = cell.note - kNoteC0;
     const Selection selected = Select(song, ch);
 
     EffectContext context{song, ch, &cell, selected.instrument, selected.sample, jumps,
@@ -88,7 +87,7 @@ void ProcessRowChannel(Song* song, Channel* ch, const NoteCell& cell, RowJumps* 
     ch->volumeOffset = 0;
     ch->updateFlags = 0;
     if (hasNote) {
-        ch->realNote = static_cast<uint8_t>(cell.note - 1 + selected.sample->relativeNote);
+        ch->realNote = static_cast<uint8_t>(cell.note - kNoteC0 + selected.sample->relativeNote);
         ch->notePeriod = NotePeriod(song, ch->realNote, selected.sample->finetune);
         if (!tonePortaRow) ch->period = ch->notePeriod;
         ch->updateFlags = kUpdateTrigger;

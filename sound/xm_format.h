@@ -32,7 +32,7 @@ inline constexpr uint8_t kEffectPositionJump = 0x0B;
 inline constexpr uint8_t kEffectSetVolume = 0x0C;
 inline constexpr uint8_t kEffectPatternBreak = 0x0D;
 inline constexpr uint8_t kEffectExtended = 0x0E;      // the parameter's high nibble picks the command
-inline constexpr uint8_t kEffectSpeed = 0x0F;         // below 32 the speed, from 32 the BPM
+inline constexpr uint8_t kEffectSpeed = 0x0F;         // the speed, or the BPM (kSpeedFirstBpm)
 inline constexpr uint8_t kEffectGlobalVolume = 0x10;  // G
 inline constexpr uint8_t kEffectGlobalVolumeSlide = 0x11;  // H
 inline constexpr uint8_t kEffectKeyOff = 0x14;        // K
@@ -43,6 +43,8 @@ inline constexpr uint8_t kEffectTremor = 0x1D;        // T
 inline constexpr uint8_t kEffectExtraFinePorta = 0x21;  // X: the parameter's high nibble, 1 up, 2 down
 inline constexpr int kEffectNumbers = kEffectExtraFinePorta + 1;
 static_assert(kEffectKeyOff == 0x10 + ('K' - 'G') && kEffectExtraFinePorta == 0x10 + ('X' - 'G'));
+// An F effect's parameter below this sets the speed (ticks per row), from it on the BPM.
+inline constexpr uint8_t kSpeedFirstBpm = 32;
 
 // Extended commands: the high nibble of an E effect's parameter (E1y is kExtendedFinePortaUp).
 inline constexpr uint8_t kExtendedFilter = 0x0;
@@ -65,6 +67,12 @@ inline constexpr uint8_t kExtendedPatternDelay = 0xE;
 inline constexpr uint8_t kExtraFinePortaUp = 0x1;
 inline constexpr uint8_t kExtraFinePortaDown = 0x2;
 
+// The parameter of an E or X effect: the sub-command in the high nibble, its value in the low.
+// SubCommand(kExtendedNoteDelay, 2) is 0xD2, the ED2 of a score.
+constexpr uint8_t SubCommand(uint8_t command, uint8_t value) {
+    return static_cast<uint8_t>(command << 4 | (value & 0x0F));
+}
+
 // Volume-column commands: the byte's high nibble, the low nibble its value. 0x10 to 0x50 set the
 // volume to byte - 0x10.
 inline constexpr uint8_t kVolumeSetFirst = 0x10;
@@ -86,11 +94,19 @@ constexpr uint8_t VolumeColumn(uint8_t command, uint8_t value) {
 
 // Header flags: bit 0 picks the linear frequency table over the Amiga periods.
 inline constexpr uint16_t kLinearFrequencyFlag = 1;
+// The rate the linear table plays C-4 at, for a sample with relative note 0 and finetune 0.
+inline constexpr double kLinearC4Hz = 8363.0;
 
 // Envelope type bits, as the file stores them and the loaded Instrument keeps them.
 inline constexpr uint8_t kEnvelopeOn = 1;
 inline constexpr uint8_t kEnvelopeSustain = 2;
 inline constexpr uint8_t kEnvelopeLoop = 4;
+
+// An instrument's auto-vibrato waveform.
+inline constexpr uint8_t kAutoVibratoSine = 0;
+inline constexpr uint8_t kAutoVibratoSquare = 1;
+inline constexpr uint8_t kAutoVibratoRampDown = 2;
+inline constexpr uint8_t kAutoVibratoRampUp = 3;
 
 // A sample header's type byte.
 inline constexpr uint8_t kSampleTypeForward = 0x01;

@@ -154,8 +154,8 @@ void ReadInstrumentHeader(Instrument& instrument, Stream* stream) {
     SanitizeEnvelope(instrument.panningPointCount, instrument.panningType,
                      instrument.panningSustain, instrument.panningLoopStart,
                      instrument.panningLoopEnd);
-    // Only four auto-vibrato waveforms exist; a damaged type plays the first (sine).
-    if (instrument.vibratoType > 3) instrument.vibratoType = 0;
+    // Only four auto-vibrato waveforms exist; a damaged type plays the sine.
+    if (instrument.vibratoType > kAutoVibratoRampUp) instrument.vibratoType = kAutoVibratoSine;
 }
 
 // Makes a Sample play once to its end.

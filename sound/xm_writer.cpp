@@ -124,7 +124,7 @@ void WriteSampleHeader(std::vector<uint8_t>& out, const XmSampleDesc& sample) {
     Put32(out, sample.loopLengthBytes.value_or(sample.loopLength * width));
     Put8(out, sample.volume);
     Put8(out, static_cast<uint8_t>(sample.finetune));
-    Put8(out, (sample.loopBits & 0x03u) | (sample.sixteenBit ? 0x10u : 0u));
+    Put8(out, (sample.loopBits & kSampleTypeLoopBits) | (sample.sixteenBit ? kSampleType16Bit : 0));
     Put8(out, sample.panning);
     Put8(out, static_cast<uint8_t>(sample.relativeNote));
     Put8(out, 0);

@@ -19,7 +19,8 @@ enum class XmPacking {
 
 struct XmPatternDesc {
     uint16_t rows = 64;
-    // rows x channelCount cells, row-major, in file values (97 = key off). Missing cells are empty.
+    // rows x channelCount cells, row-major, in file values (kFileNoteKeyOff for a key off).
+    // Missing cells are empty.
     std::vector<NoteCell> cells;
     XmPacking packing = XmPacking::Masked;
     // When set, written as the packed data verbatim, and its size as the packed size.
@@ -33,7 +34,7 @@ struct XmSampleDesc {
     std::vector<int16_t> values;
     uint32_t loopStart = 0;   // in values
     uint32_t loopLength = 0;  // in values
-    uint8_t loopBits = 0;     // type bits 0 and 1: 1 forward, 2 ping-pong (3 both)
+    uint8_t loopBits = 0;     // kSampleTypeForward, kSampleTypePingPong (both: ping-pong wins)
     uint8_t volume = 64;
     int8_t finetune = 0;
     uint8_t panning = 128;
@@ -52,7 +53,7 @@ struct XmEnvelopeDesc {
     uint8_t sustain = 0;
     uint8_t loopStart = 0;
     uint8_t loopEnd = 0;
-    uint8_t type = 0;                   // bit 0 on, bit 1 sustain, bit 2 loop
+    uint8_t type = 0;                   // kEnvelopeOn | kEnvelopeSustain | kEnvelopeLoop
 };
 
 struct XmInstrumentDesc {

@@ -22,6 +22,9 @@
 
 namespace {
 
+// A note byte that plays a note: not empty, not a key off.
+bool IsNote(uint8_t note) { return note >= kNoteC0 && note < kNoteC0 + kNoteCount; }
+
 struct Position {
     int order;
     int row;
@@ -69,7 +72,7 @@ TEST(EmbeddedBlock, ModuleLiesInsideTheBlockAfterTheGrainLead) {
 }
 
 TEST(EmbeddedBlock, ModuleIsTheComposersSongByteForByte) {
-    const std::vector<uint8_t> composed = ComposeSongBytes();
+    const std::vector<uint8_t> composed = composer::ComposeSongBytes();
     ASSERT_EQ(composed.size(), embeddedModuleBytes);
     EXPECT_EQ(std::memcmp(composed.data(), embeddedModule, composed.size()), 0);
 }
@@ -89,7 +92,7 @@ TEST_F(EmbeddedSong, HeaderMatchesTheLayoutTheTimelineUses) {
     EXPECT_EQ(song->flags, kLinearFrequencyFlag);
     EXPECT_EQ(song->defaultSpeed, 6);
     EXPECT_EQ(song->defaultBpm, 118);
-    const std::vector<uint8_t>& orders = SongOrders();
+    const std::vector<uint8_t>& orders = composer::SongOrders();
     for (int order = 0; order < 19; ++order) EXPECT_EQ(song->orderTable[order], orders[order]);
     for (int slot = 0; slot < song->patternSlots; ++slot) EXPECT_EQ(song->patterns[slot].rows, 64);
     int withoutSamples = 0;
@@ -111,16 +114,18 @@ TEST_F(EmbeddedSong, OnlyTheTwoPlannedPositionEffects) {
             for (int channel = 0; channel < song->channelCount; ++channel) {
                 const NoteCell& cell = Cell(order, row, channel);
                 const int x = cell.parameter >> 4;
-                if (cell.effect == 0xD) {
+                if (cell.effect == kEffectPatternBreak) {
                     ++breaks;
                     EXPECT_TRUE(order == 0 && row == 31 && cell.parameter == 0) << order << "/" << row;
                 }
-                if (cell.effect == 0xB) {
+                if (cell.effect == kEffectPositionJump) {
                     ++jumps;
                     EXPECT_TRUE(order == 18 && row == 63 && cell.parameter == 18) << order << "/" << row;
                 }
-                EXPECT_FALSE(cell.effect == 0xE && (x == 6 || x == 0xE)) << order << "/" << row;
-                if (cell.effect == 0xF) {
+                EXPECT_FALSE(cell.effect == kEffectExtended &&
+                             (x == kExtendedPatternLoop || x == kExtendedPatternDelay))
+                    << order << "/" << row;
+                if (cell.effect == kEffectSpeed) {
                     EXPECT_TRUE(cell.parameter == 6 || cell.parameter == 118) << order << "/" << row;
                 }
             }
@@ -135,7 +140,7 @@ TEST_F(EmbeddedSong, EveryAccentRowStartsADrumNote) {
         bool drum = false;
         for (int channel = 0; channel < song->channelCount; ++channel) {
             const NoteCell& cell = Cell(p.order, p.row, channel);
-            drum |= cell.note >= 1 && cell.note <= 96 && IsDrum(cell.instrument);
+            drum |= IsNote(cell.note) && composer::IsDrum(cell.instrument);
         }
         EXPECT_TRUE(drum) << "order " << p.order << " row " << p.row;
     }
@@ -262,7 +267,7 @@ TEST_F(PlayedSong, EveryAccentStartsAnAudibleDrumNoteOnItsFirstTick) {
         ASSERT_NE(record, nullptr) << "order " << p.order << " row " << p.row << " never played";
         bool accent = false;
         for (const ChannelTick& channel : record->channels) {
-            accent |= channel.started && IsDrum(uint8_t(channel.instrument)) &&
+            accent |= channel.started && composer::IsDrum(uint8_t(channel.instrument)) &&
                       channel.volume >= kAudibleVolume;
         }
         EXPECT_TRUE(accent) << "order " << p.order << " row " << p.row;
@@ -281,9 +286,9 @@ TEST_F(PlayedSong, EveryDrumNoteOfTheScoreStartsItsVoice) {
         const Pattern& pattern = song->patterns[song->orderTable[r.order]];
         for (int c = 0; c < 12; ++c) {
             const NoteCell& cell = pattern.cells[r.row * song->channelCount + c];
-            const bool drumCell = cell.note >= 1 && cell.note <= 96 && IsDrum(cell.instrument);
+            const bool drumCell = IsNote(cell.note) && composer::IsDrum(cell.instrument);
             const ChannelTick& got = r.channels[size_t(c)];
-            const bool drumStart = got.started && IsDrum(uint8_t(got.instrument));
+            const bool drumStart = got.started && composer::IsDrum(uint8_t(got.instrument));
             EXPECT_EQ(drumStart, drumCell) << "order " << r.order << " row " << r.row << " channel " << c;
             if (drumCell) {
                 EXPECT_EQ(got.instrument, cell.instrument) << "order " << r.order << " row " << r.row;

@@ -1,5 +1,5 @@
 // The whole show on the headless platform with the embedded song playing: every scene must begin
-// on the frame that the song's layout, the audio blocks and the 70 fps clock put it on.
+// on the frame that the song's layout, the audio blocks and the show's frame clock put it on.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +8,7 @@
 #include "director/entry.h"
 #include "director/song_clock.h"
 #include "director/timeline.h"
+#include "platform/display.h"
 #include "platform/headless.h"
 #include "platform/keyboard.h"
 
@@ -16,8 +17,7 @@ namespace {
 // The song as the timeline relies on it: speed 6 at 118 BPM throughout, order 0 broken after
 // row 31, every other order 64 rows, order 18 repeating.
 constexpr int64_t kRateHz = 44100;
-constexpr int64_t kFramesPerSecond = 70;
-constexpr int64_t kAudioFramesPerVideoFrame = kRateHz / kFramesPerSecond;  // 630
+constexpr int64_t kAudioFramesPerVideoFrame = kRateHz / kShowFramesPerSecond;  // 630
 constexpr int64_t kTicksPerRow = 6;
 constexpr int64_t kAudioFramesPerTick = 5 * kRateHz / (2 * 118);           // 934
 constexpr int64_t kBlockFrames = 884;                                      // 20 ms, 4-frame multiple
@@ -69,7 +69,7 @@ TEST(ShowTiming, ScenesBeginWhereTheEmbeddedSongPutsThem) {
     constexpr uint64_t kEscapeFrame = 10200;
     const KeyStep steps[] = {{kEscapeFrame, false, {DIK_ESCAPE}}};
     HeadlessSetup setup;
-    setup.framesPerSecond = static_cast<int32_t>(kFramesPerSecond);
+    setup.framesPerSecond = kShowFramesPerSecond;
     setup.sink = RecordFrame;
     setup.keySchedule = steps;
     setup.keyStepCount = 1;

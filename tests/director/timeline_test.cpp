@@ -194,10 +194,12 @@ TEST(Timeline, ScenesChangeWhenTheSongReachesTheirEndPositions) {
     ASSERT_GE(positionAfterFrame.back(), 0x1200u) << "the song reached the last scene";
     EXPECT_EQ(frames, ExpectedFrames(positionAfterFrame, escapeFrame));
     // Scene 1 covers orders 0 to 4, 320 rows of 882 audio frames at 630 audio frames a video
-    // frame. The mixer reports a row when it mixes the 20 ms block holding it, which it does once
-    // the device's clock has passed that block: up to 1.4 video frames late.
+    // frame (44100 Hz at the show's frame rate). The mixer reports a row when it mixes the 20 ms
+    // block holding it, which it does once the device's clock has passed that block: up to 1.4
+    // video frames late.
+    const double audioFramesPerVideoFrame = 44100.0 / kShowFramesPerSecond;
     const size_t scene1 = frames.find('w');
-    EXPECT_NEAR(static_cast<double>(scene1), 320 * 882 / 630.0 + 0.7, 0.7);
+    EXPECT_NEAR(static_cast<double>(scene1), 320 * 882 / audioFramesPerVideoFrame + 0.7, 0.7);
 
     song = nullptr;
     FreeSong(fake);

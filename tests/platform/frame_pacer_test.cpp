@@ -3,16 +3,20 @@
 
 #include <vector>
 
+#include "platform/display.h"
 #include "platform/frame_pacer.h"
 
 namespace {
 
-TEST(FramePacer, At70FpsFrameKIsDueKSeventiethsOfASecondAfterTheOrigin) {
+TEST(FramePacer, AtTheShowsRateFrameKIsDueKSeventiethsOfASecondAfterTheOrigin) {
+    static_assert(kShowFramesPerSecond == 70, "the due times below are in seventieths of a second");
     FramePacer pacer;
     const int64_t origin = 5'000'000'000;
-    StartPacer(pacer, 70, origin);
+    StartPacer(pacer, kShowFramesPerSecond, origin);
     std::vector<int64_t> due;
-    for (int k = 1; k <= 70; ++k) due.push_back(NextFrameDueNs(pacer, origin) - origin);
+    for (int k = 1; k <= kShowFramesPerSecond; ++k) {
+        due.push_back(NextFrameDueNs(pacer, origin) - origin);
+    }
     EXPECT_EQ(due[0], 14'285'714);   // 1/70 s, truncated to the nanosecond
     EXPECT_EQ(due[1], 28'571'428);
     EXPECT_EQ(due[2], 42'857'142);

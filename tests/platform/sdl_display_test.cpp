@@ -42,7 +42,7 @@ TEST(SdlDisplay, Rows2To197AreScaledInto4To3AndTheEdgeRowsStayBlack) {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     OpenDisplay();
     ASSERT_NE(SdlDisplayRenderer(), nullptr);
-    EXPECT_FALSE(SdlDisplayPacedByVsync()) << "the dummy display has no 70 Hz refresh";
+    EXPECT_FALSE(SdlDisplayPacedByVsync()) << "the dummy display does not refresh at the show's rate";
     for (uint32_t y = 0; y < kFrameHeight; ++y) {
         auto* row = reinterpret_cast<uint16_t*>(reinterpret_cast<uint8_t*>(FrameBuffer) + rowOffset[y]);
         const bool edge = y < 2 || y > 197;

@@ -10,6 +10,7 @@
 #include "tools/composer/score.h"
 #include "tools/composer/synth.h"
 
+namespace composer {
 namespace {
 
 TEST(Notation, NoteNames) {
@@ -80,9 +81,9 @@ TEST(Notation, DrumGridsPlayTheirKit) {
     EXPECT_EQ(CellAt(p, 62, 1).volume, 0x10 + 20);
 }
 
-// The frequency the linear table gives a note of a sample (its relative note and finetune).
+// The frequency the linear table gives a note byte of a sample (its relative note and finetune).
 double PlayedRateHz(const XmSampleDesc& sample, int note) {
-    const int realNote = note + sample.relativeNote;
+    const int realNote = note - kNoteC0 + sample.relativeNote;  // semitones above C-0
     const int period = 7680 - 64 * realNote - sample.finetune / 2;
     return 8363.0 * std::pow(2.0, (4608.0 - period) / 768.0);
 }
@@ -92,7 +93,9 @@ TEST(Synth, TunedSamplesPlayInTune) {
         int rootNote;
         double synthHz;
     };
-    const Case cases[] = {{48, 261.3}, {24, 65.0}, {60, 530.0}, {72, 1046.5}, {57, 452.0}};
+    const Case cases[] = {{NoteByte("C-4"), 261.3}, {NoteByte("C-2"), 65.0},
+                          {NoteByte("C-5"), 530.0}, {NoteByte("C-6"), 1046.5},
+                          {NoteByte("A-4"), 452.0}};
     for (const Case& c : cases) {
         XmSampleDesc sample;
         TuneSample(sample, c.rootNote, c.synthHz, NoteHz(c.rootNote));
@@ -101,10 +104,10 @@ TEST(Synth, TunedSamplesPlayInTune) {
         const double errorCents = 1200.0 * std::log2(heardHz / NoteHz(c.rootNote));
         EXPECT_LT(std::fabs(errorCents), 1.6) << "root " << c.rootNote;
     }
-    EXPECT_NEAR(NoteHz(57), 440.0, 1e-9);
+    EXPECT_NEAR(NoteHz(NoteByte("A-4")), 440.0, 1e-9);
     XmSampleDesc drum;
     drum.relativeNote = 24;
-    EXPECT_NEAR(PlayedRateHz(drum, kNoteC4 - kNoteC0), kSynthRateHz, 1e-6);
+    EXPECT_NEAR(PlayedRateHz(drum, kNoteC4), kSynthRateHz, 1e-6);
 }
 
 // A loop of whole cycles continues as if the tone went on: the step from the loop's last value
@@ -112,8 +115,8 @@ TEST(Synth, TunedSamplesPlayInTune) {
 TEST(Synth, AdditiveLoopsCloseWithoutAStep) {
     const int loop = 4096;
     const std::vector<Partial> partials =
-        Harmonics(loop, CyclesFor(36, loop), 1, [](int k, double) { return 1.0 / k; }, 1.0,
-                  7000.0, 5);
+        Harmonics(loop, CyclesFor(NoteByte("C-3"), loop), 1, [](int k, double) { return 1.0 / k; },
+                  1.0, 7000.0, 5);
     const Signal tone = AdditiveTone(800, loop, partials, 3.0);
     ASSERT_EQ(tone.size(), 800u + loop);
     double largestStep = 0.0;
@@ -216,3 +219,4 @@ TEST_F(ComposedSong, ComposingTwiceGivesTheSameBytes) {
 }
 
 }  // namespace
+}  // namespace composer

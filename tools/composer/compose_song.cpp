@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        const std::vector<uint8_t> bytes = ComposeSongBytes();
+        const std::vector<uint8_t> bytes = composer::ComposeSongBytes();
         std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
         if (!out) {

@@ -4,7 +4,10 @@
 #include <cmath>
 #include <string>
 
+#include "tools/composer/notation.h"
 #include "tools/composer/synth.h"
+
+namespace composer {
 
 namespace {
 
@@ -27,13 +30,13 @@ XmSampleDesc MakeSample(const char* name, const Signal& signal, bool sixteenBit,
 }
 
 void ForwardLoop(XmSampleDesc& sample, uint32_t start, uint32_t length) {
-    sample.loopBits = 1;
+    sample.loopBits = kSampleTypeForward;
     sample.loopStart = start;
     sample.loopLength = length;
 }
 
 void PingPongLoop(XmSampleDesc& sample, uint32_t start, uint32_t length) {
-    sample.loopBits = 2;
+    sample.loopBits = kSampleTypePingPong;
     sample.loopStart = start;
     sample.loopLength = length;
 }
@@ -45,12 +48,12 @@ XmInstrumentDesc Single(const char* name, XmSampleDesc sample) {
     return instrument;
 }
 
-// Sample k serves the notes from splits[k - 1] (0-based) up to the next split.
+// Sample k serves the notes from splits[k - 1] up to the next split.
 void SplitKeyboard(XmInstrumentDesc& instrument, const std::vector<int>& splits) {
-    for (int note = 0; note < kNoteCount; ++note) {
+    for (int note = kNoteC0; note < kNoteC0 + kNoteCount; ++note) {
         uint8_t k = 0;
         for (int split : splits) k += note >= split ? 1 : 0;
-        instrument.sampleForNote[note] = k;
+        instrument.sampleForNote[note - kNoteC0] = k;
     }
 }
 
@@ -58,13 +61,13 @@ XmEnvelopeDesc Envelope(std::vector<EnvelopePoint> points, int sustain = -1, int
                         int loopEnd = -1) {
     XmEnvelopeDesc envelope;
     envelope.points = std::move(points);
-    envelope.type = 1;
+    envelope.type = kEnvelopeOn;
     if (sustain >= 0) {
-        envelope.type |= 2;
+        envelope.type |= kEnvelopeSustain;
         envelope.sustain = uint8_t(sustain);
     }
     if (loopStart >= 0) {
-        envelope.type |= 4;
+        envelope.type |= kEnvelopeLoop;
         envelope.loopStart = uint8_t(loopStart);
         envelope.loopEnd = uint8_t(loopEnd);
     }
@@ -165,7 +168,7 @@ XmInstrumentDesc Snare() {
     instrument.name = "snare";
     instrument.samples.push_back(MakeSample("snare", SnareSignal(0.11, 0.35, 23), true, 0.9, 64));
     instrument.samples.push_back(MakeSample("ghost", SnareSignal(0.04, 0.15, 29), true, 0.9, 48));
-    SplitKeyboard(instrument, {60});
+    SplitKeyboard(instrument, {NoteByte("C-5")});
     return instrument;
 }
 
@@ -243,7 +246,7 @@ XmInstrumentDesc Shaker() {
 
 XmInstrumentDesc SubBass() {
     XmInstrumentDesc instrument =
-        Single("sub bass", Tone("sub", 24, 0, 2048, 1, Sub, 0.0, true, 59));
+        Single("sub bass", Tone("sub", NoteByte("C-2"), 0, 2048, 1, Sub, 0.0, true, 59));
     instrument.volumeEnvelope = Envelope({{0, 0}, {1, 64}, {8, 54}, {18, 0}}, 2);
     instrument.fadeout = 1024;
     return instrument;
@@ -253,9 +256,11 @@ XmInstrumentDesc SawBass() {
     XmInstrumentDesc instrument;
     instrument.name = "saw bass";
     const int attack = ValuesFor(0.09);
-    instrument.samples.push_back(Tone("saw bass low", 24, attack, 4096, 1, DarkSaw, 4.0, true, 61));
-    instrument.samples.push_back(Tone("saw bass high", 36, attack, 4096, 1, DarkSaw, 4.0, true, 67));
-    SplitKeyboard(instrument, {30});
+    instrument.samples.push_back(
+        Tone("saw bass low", NoteByte("C-2"), attack, 4096, 1, DarkSaw, 4.0, true, 61));
+    instrument.samples.push_back(
+        Tone("saw bass high", NoteByte("C-3"), attack, 4096, 1, DarkSaw, 4.0, true, 67));
+    SplitKeyboard(instrument, {NoteByte("F#2")});
     instrument.volumeEnvelope = Envelope({{0, 64}, {4, 50}, {16, 40}, {26, 0}}, 2);
     instrument.fadeout = 1536;
     return instrument;
@@ -264,13 +269,16 @@ XmInstrumentDesc SawBass() {
 XmInstrumentDesc WarmPad() {
     XmInstrumentDesc instrument;
     instrument.name = "warm pad";
-    instrument.samples.push_back(Tone("pad low", 36, 0, 16384, 3, SoftSaw, 0.0, true, 71));
-    instrument.samples.push_back(Tone("pad mid", 48, 0, 16384, 3, SoftSaw, 0.0, true, 73));
-    instrument.samples.push_back(Tone("pad high", 60, 0, 16384, 3, SoftSaw, 0.0, true, 79));
-    SplitKeyboard(instrument, {42, 54});
+    instrument.samples.push_back(
+        Tone("pad low", NoteByte("C-3"), 0, 16384, 3, SoftSaw, 0.0, true, 71));
+    instrument.samples.push_back(
+        Tone("pad mid", NoteByte("C-4"), 0, 16384, 3, SoftSaw, 0.0, true, 73));
+    instrument.samples.push_back(
+        Tone("pad high", NoteByte("C-5"), 0, 16384, 3, SoftSaw, 0.0, true, 79));
+    SplitKeyboard(instrument, {NoteByte("F#3"), NoteByte("F#4")});
     instrument.volumeEnvelope = Envelope({{0, 0}, {24, 64}, {56, 52}, {110, 0}}, 2);
     instrument.fadeout = 256;
-    instrument.vibratoType = 0;
+    instrument.vibratoType = kAutoVibratoSine;
     instrument.vibratoSweep = 48;
     instrument.vibratoDepth = 4;
     instrument.vibratoRate = 5;
@@ -278,7 +286,7 @@ XmInstrumentDesc WarmPad() {
 }
 
 XmInstrumentDesc StringPad() {
-    XmSampleDesc sample = Tone("strings", 48, 0, 12000, 3, BrightSaw, 0.0, true, 83);
+    XmSampleDesc sample = Tone("strings", NoteByte("C-4"), 0, 12000, 3, BrightSaw, 0.0, true, 83);
     // Back and forth over the whole tone: it never repeats the same way round twice in a row.
     PingPongLoop(sample, 0, uint32_t(sample.values.size()));
     XmInstrumentDesc instrument = Single("strings", std::move(sample));
@@ -290,7 +298,7 @@ XmInstrumentDesc StringPad() {
 }
 
 XmInstrumentDesc Choir() {
-    XmSampleDesc sample = Tone("choir", 57, 0, 16384, 3, Vowel, 0.0, false, 89);
+    XmSampleDesc sample = Tone("choir", NoteByte("A-4"), 0, 16384, 3, Vowel, 0.0, false, 89);
     PingPongLoop(sample, 0, uint32_t(sample.values.size()));
     XmInstrumentDesc instrument = Single("choir", std::move(sample));
     instrument.volumeEnvelope = Envelope({{0, 0}, {30, 64}, {60, 56}, {100, 0}}, 2);
@@ -305,12 +313,14 @@ XmInstrumentDesc SawLead() {
     XmInstrumentDesc instrument;
     instrument.name = "saw lead";
     const int attack = ValuesFor(0.06);
-    instrument.samples.push_back(Tone("lead low", 54, attack, 8192, 2, BrightSaw, 2.0, true, 97));
-    instrument.samples.push_back(Tone("lead high", 66, attack, 8192, 2, BrightSaw, 2.0, true, 101));
-    SplitKeyboard(instrument, {60});
+    instrument.samples.push_back(
+        Tone("lead low", NoteByte("F#4"), attack, 8192, 2, BrightSaw, 2.0, true, 97));
+    instrument.samples.push_back(
+        Tone("lead high", NoteByte("F#5"), attack, 8192, 2, BrightSaw, 2.0, true, 101));
+    SplitKeyboard(instrument, {NoteByte("C-5")});
     instrument.volumeEnvelope = Envelope({{0, 52}, {2, 64}, {10, 54}, {30, 0}}, 2);
     instrument.fadeout = 768;
-    instrument.vibratoType = 0;
+    instrument.vibratoType = kAutoVibratoSine;
     instrument.vibratoSweep = 24;
     instrument.vibratoDepth = 8;
     instrument.vibratoRate = 12;
@@ -318,12 +328,12 @@ XmInstrumentDesc SawLead() {
 }
 
 XmInstrumentDesc PulseLead() {
-    XmSampleDesc sample = Tone("pulse", 60, 0, 1024, 1, Pulse, 0.0, false, 103);
+    XmSampleDesc sample = Tone("pulse", NoteByte("C-5"), 0, 1024, 1, Pulse, 0.0, false, 103);
     XmInstrumentDesc instrument = Single("pulse", std::move(sample));
     instrument.volumeEnvelope = Envelope({{0, 64}, {4, 48}, {12, 40}, {16, 0}}, 2);
     instrument.fadeout = 2048;
     // A slow rising-ramp wobble, the chip lead's own small wow.
-    instrument.vibratoType = 3;
+    instrument.vibratoType = kAutoVibratoRampUp;
     instrument.vibratoDepth = 3;
     instrument.vibratoRate = 4;
     return instrument;
@@ -331,7 +341,8 @@ XmInstrumentDesc PulseLead() {
 
 XmInstrumentDesc Pluck() {
     // A plucked string: a burst of noise circulating in a delay line with a gentle low pass.
-    const int period = int(std::lround(kSynthRateHz / NoteHz(48)));
+    const int root = NoteByte("C-4");
+    const int period = int(std::lround(kSynthRateHz / NoteHz(root)));
     const int n = ValuesFor(0.6);
     Noise noise{107};
     Signal line(period);
@@ -345,7 +356,7 @@ XmInstrumentDesc Pluck() {
     }
     FadeOut(out, ValuesFor(0.1));
     XmSampleDesc sample = MakeSample("pluck", out, true, 0.9, 56);
-    TuneSample(sample, 48, kSynthRateHz / period, NoteHz(48));
+    TuneSample(sample, root, kSynthRateHz / period, NoteHz(root));
     return Single("pluck", std::move(sample));
 }
 
@@ -362,19 +373,21 @@ Signal Fm(int values, double hz, double ratio, double startIndex, double endInde
 }
 
 XmInstrumentDesc Bell() {
-    const double hz = NoteHz(60);
+    const int root = NoteByte("C-5");
+    const double hz = NoteHz(root);
     Signal bell = Fm(ValuesFor(1.2), hz, 3.5, 3.0, 0.4, 0.3);
     ExpDecay(bell, 0.5);
     FadeOut(bell, ValuesFor(0.1));
     XmSampleDesc sample = MakeSample("bell", bell, false, 0.9, 48);
-    TuneSample(sample, 60, hz, hz);
+    TuneSample(sample, root, hz, hz);
     return Single("bell", std::move(sample));
 }
 
 XmInstrumentDesc ElectricPiano() {
     // A 1:1 ratio repeats every carrier cycle, so once the index settles the tail can loop.
+    const int root = NoteByte("C-4");
     const int loop = 4096;
-    const int cycles = CyclesFor(48, loop);
+    const int cycles = CyclesFor(root, loop);
     const double hz = CycleHz(cycles, loop);
     const int attack = ValuesFor(0.25);
     Signal tone(attack + loop);
@@ -385,7 +398,7 @@ XmInstrumentDesc ElectricPiano() {
         tone[i] = std::sin(phase + index * std::sin(phase));
     }
     XmSampleDesc sample = MakeSample("e-piano", tone, true, 0.9, 56);
-    TuneSample(sample, 48, hz, NoteHz(48));
+    TuneSample(sample, root, hz, NoteHz(root));
     ForwardLoop(sample, uint32_t(attack), uint32_t(loop));
     XmInstrumentDesc instrument = Single("e-piano", std::move(sample));
     instrument.volumeEnvelope = Envelope({{0, 64}, {8, 44}, {40, 26}, {120, 10}, {200, 0}});
@@ -450,7 +463,8 @@ XmInstrumentDesc Zap() {
 }
 
 XmInstrumentDesc Chime() {
-    const double hz = NoteHz(72);
+    const int root = NoteByte("C-6");
+    const double hz = NoteHz(root);
     const int n = ValuesFor(0.3);
     Signal chime(n, 0.0);
     static const double ratios[] = {1.0, 2.76, 5.40, 8.93};
@@ -461,7 +475,7 @@ XmInstrumentDesc Chime() {
         }
     }
     XmSampleDesc sample = MakeSample("chime", chime, true, 0.85, 44);
-    TuneSample(sample, 72, hz, hz);
+    TuneSample(sample, root, hz, hz);
     // The shimmer of an inharmonic tone running back and forth; the envelope lets it ring out.
     PingPongLoop(sample, uint32_t(ValuesFor(0.05)), uint32_t(ValuesFor(0.25)));
     XmInstrumentDesc instrument = Single("chime", std::move(sample));
@@ -472,7 +486,8 @@ XmInstrumentDesc Chime() {
 
 XmInstrumentDesc BrassStab() {
     XmInstrumentDesc instrument =
-        Single("brass stab", Tone("brass", 48, ValuesFor(0.05), 16384, 2, SoftSaw, 3.0, true, 131));
+        Single("brass stab",
+               Tone("brass", NoteByte("C-4"), ValuesFor(0.05), 16384, 2, SoftSaw, 3.0, true, 131));
     instrument.volumeEnvelope = Envelope({{0, 64}, {2, 58}, {7, 34}, {16, 0}});
     return instrument;
 }
@@ -499,3 +514,5 @@ std::vector<XmInstrumentDesc> BuildInstruments() {
     };
     return instruments;
 }
+
+}  // namespace composer

@@ -7,6 +7,8 @@
 
 #include "sound/xm_writer.h"
 
+namespace composer {
+
 enum InstrumentNumber : uint8_t {
     kKick = 1,
     kSnare,          // two samples: full snare below C-5, short ghost snare from C-5 up
@@ -17,11 +19,11 @@ enum InstrumentNumber : uint8_t {
     kTom,
     kShaker,
     kSubBass,
-    kSawBass,        // two samples, split at C-3
-    kWarmPad,        // three samples, split at F#3 and F#4
+    kSawBass,        // two samples, rooted at C-2 and C-3, split at F#2
+    kWarmPad,        // three samples, rooted at C-3, C-4 and C-5, split at F#3 and F#4
     kStringPad,
     kChoir,
-    kSawLead,        // two samples, split at F#4
+    kSawLead,        // two samples, rooted at F#4 and F#5, split at C-5
     kPulseLead,
     kPluck,
     kBell,
@@ -42,3 +44,5 @@ constexpr int kInstrumentCount = 27;
 bool IsDrum(uint8_t instrument);
 
 std::vector<XmInstrumentDesc> BuildInstruments();
+
+}  // namespace composer

@@ -3,6 +3,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace composer {
+
 namespace {
 
 int HexDigit(char c) {
@@ -38,7 +40,7 @@ void WriteToken(NoteCell& cell, std::string_view token, uint8_t instrument) {
         cell.note = kFileNoteKeyOff;
     } else if (rest != ".") {
         const uint8_t note = NoteByte(rest);
-        if (note == 0) Fail("not a note", token);
+        if (note == kNoteNone) Fail("not a note", token);
         cell.note = note;
         cell.instrument = instrument;
     }
@@ -80,21 +82,21 @@ NoteCell& CellAt(XmPatternDesc& pattern, int row, int channel) {
 }
 
 uint8_t NoteByte(std::string_view name) {
-    if (name.size() != 3) return 0;
+    if (name.size() != 3) return kNoteNone;
     static const int semitones[] = {9, 11, 0, 2, 4, 5, 7};  // A B C D E F G
-    if (name[0] < 'A' || name[0] > 'G') return 0;
+    if (name[0] < 'A' || name[0] > 'G') return kNoteNone;
     int semitone = semitones[name[0] - 'A'];
     if (name[1] == '#') {
         ++semitone;
     } else if (name[1] != '-') {
-        return 0;
+        return kNoteNone;
     }
-    if (name[2] < '0' || name[2] > '7') return 0;
-    const int note = (name[2] - '0') * 12 + semitone;
-    return note < kNoteCount ? uint8_t(note + 1) : 0;
+    if (name[2] < '0' || name[2] > '7') return kNoteNone;
+    const int aboveC0 = (name[2] - '0') * 12 + semitone;
+    return aboveC0 < kNoteCount ? uint8_t(kNoteC0 + aboveC0) : kNoteNone;
 }
 
-uint8_t VolumeByte(int volume) { return uint8_t(0x10 + volume); }
+uint8_t VolumeByte(int volume) { return uint8_t(kVolumeSetFirst + volume); }
 
 int Line(XmPatternDesc& pattern, int channel, int firstRow, uint8_t instrument,
          std::string_view tokens) {
@@ -144,3 +146,5 @@ void Fx(XmPatternDesc& pattern, int row, int channel, uint8_t effect, uint8_t pa
 void VolumeColumn(XmPatternDesc& pattern, int row, int channel, uint8_t volumeByte) {
     CellAt(pattern, row, channel).volume = volumeByte;
 }
+
+}  // namespace composer

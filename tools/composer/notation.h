@@ -17,41 +17,17 @@
 
 #include "sound/xm_writer.h"
 
+namespace composer {
+
 constexpr int kChannels = 12;
 constexpr int kRows = 64;
-
-// XM effect numbers as the letters that name them.
-enum Effect : uint8_t {
-    kArpeggio = 0x0,
-    kPortaUp = 0x1,
-    kPortaDown = 0x2,
-    kTonePorta = 0x3,
-    kVibrato = 0x4,
-    kTonePortaVolumeSlide = 0x5,
-    kVibratoVolumeSlide = 0x6,
-    kSetPanning = 0x8,
-    kSampleOffset = 0x9,
-    kVolumeSlide = 0xA,
-    kPositionJump = 0xB,
-    kSetVolume = 0xC,
-    kPatternBreak = 0xD,
-    kExtended = 0xE,
-    kSpeed = 0xF,
-    kGlobalVolume = 16,       // G
-    kGlobalVolumeSlide = 17,  // H
-    kKeyOffEffect = 20,       // K
-    kEnvelopePosition = 21,   // L
-    kPanningSlide = 25,       // P
-    kMultiRetrigger = 27,     // R
-    kTremor = 29,             // T
-    kExtraFinePorta = 33,     // X
-};
 
 // A 64-row pattern of kChannels empty cells.
 XmPatternDesc EmptyPattern();
 NoteCell& CellAt(XmPatternDesc& pattern, int row, int channel);
 
-// The file's note byte for a name such as "A-4" or "C#5" (1 = C-0); 0 for anything else.
+// The file's note byte for a name such as "A-4" or "C#5" (kNoteC0 for C-0); kNoteNone for
+// anything else.
 uint8_t NoteByte(std::string_view name);
 // The volume-column byte that sets volume 0..64.
 uint8_t VolumeByte(int volume);
@@ -75,3 +51,7 @@ int Drums(XmPatternDesc& pattern, int channel, int firstRow, std::string_view gr
 void Fx(XmPatternDesc& pattern, int row, int channel, uint8_t effect, uint8_t parameter);
 // Sets the volume-column byte of one cell.
 void VolumeColumn(XmPatternDesc& pattern, int row, int channel, uint8_t volumeByte);
+// The format's VolumeColumn(command, value) that makes such a byte, found beside the one above.
+using ::VolumeColumn;
+
+}  // namespace composer

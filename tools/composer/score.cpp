@@ -27,6 +27,8 @@
 #include "tools/composer/instruments.h"
 #include "tools/composer/notation.h"
 
+namespace composer {
+
 namespace {
 
 struct Chord {
@@ -60,23 +62,23 @@ constexpr int kMainLevel = 56;
 constexpr int kQuietLevel = 40;
 constexpr int kOutroLevel = 44;
 
-// The drum kit, one character per sound.
+// The drum kit, one character per sound. Drums play at C-4, their samples' own rate.
 const DrumSound kKit[] = {
-    {'k', kKick, 49, 60},       // kick at C-4
-    {'K', kKick, 49, 40},       // soft kick
-    {'s', kSnare, 49, 52},      // snare
-    {'g', kSnare, 61, 26},      // ghost snare (C-5 takes the short sample)
-    {'S', kSnare, 49, 42},      // snare off the beat, a little under the backbeat
-    {'p', kClap, 49, 56},       // clap
-    {'c', kClosedHat, 49, 34},  // closed hat
-    {'C', kClosedHat, 49, 48},  // accented closed hat
-    {'o', kOpenHat, 49, 40},    // open hat
-    {'x', kCrash, 49, 48},      // crash
-    {'t', kTom, 56, 48},        // high tom (G-4)
-    {'m', kTom, 53, 48},        // middle tom (E-4)
-    {'l', kTom, 49, 50},        // low tom (C-4)
-    {'h', kShaker, 49, 30},     // shaker
-    {'i', kImpact, 49, 56},     // impact
+    {'k', kKick, kNoteC4, 60},             // kick
+    {'K', kKick, kNoteC4, 40},             // soft kick
+    {'s', kSnare, kNoteC4, 52},            // snare
+    {'g', kSnare, NoteByte("C-5"), 26},    // ghost snare (C-5 takes the short sample)
+    {'S', kSnare, kNoteC4, 42},            // snare off the beat, a little under the backbeat
+    {'p', kClap, kNoteC4, 56},             // clap
+    {'c', kClosedHat, kNoteC4, 34},        // closed hat
+    {'C', kClosedHat, kNoteC4, 48},        // accented closed hat
+    {'o', kOpenHat, kNoteC4, 40},          // open hat
+    {'x', kCrash, kNoteC4, 48},            // crash
+    {'t', kTom, NoteByte("G-4"), 48},      // high tom
+    {'m', kTom, NoteByte("E-4"), 48},      // middle tom
+    {'l', kTom, NoteByte("C-4"), 50},      // low tom
+    {'h', kShaker, kNoteC4, 30},           // shaker
+    {'i', kImpact, kNoteC4, 56},           // impact
 };
 
 uint8_t Transposed(const char* note, int semitones) { return uint8_t(NoteByte(note) + semitones); }
@@ -96,7 +98,7 @@ int Phrase(XmPatternDesc& p, int channel, int firstRow, uint8_t instrument, int 
     const int end = Line(p, channel, firstRow, instrument, tokens);
     for (int row = firstRow; row < end; ++row) {
         NoteCell& cell = CellAt(p, row, channel);
-        if (cell.note != 0 && cell.note != kFileNoteKeyOff && cell.volume == 0) {
+        if (cell.note != kNoteNone && cell.note != kFileNoteKeyOff && cell.volume == 0) {
             cell.volume = VolumeByte(volume);
         }
     }
@@ -106,7 +108,7 @@ int Phrase(XmPatternDesc& p, int channel, int firstRow, uint8_t instrument, int 
 // Every section sets the global volume on its first row: the master fader that keeps intro,
 // breakdown and outro under the main part and the climax, whatever the instruments' own volumes.
 void SectionLevel(XmPatternDesc& p, int globalVolume) {
-    Fx(p, 0, kPercussionChannel, kGlobalVolume, uint8_t(globalVolume));
+    Fx(p, 0, kPercussionChannel, kEffectGlobalVolume, uint8_t(globalVolume));
 }
 
 // The three pad channels play the chord of each bar.
@@ -153,7 +155,7 @@ void Arpeggio(XmPatternDesc& p, int channel, const Progression& chords, uint8_t 
 void Echo(XmPatternDesc& p, int fromChannel, int toChannel, int delayRows, int volume) {
     for (int row = 0; row + delayRows < kRows; ++row) {
         const NoteCell& source = CellAt(p, row, fromChannel);
-        if (source.note == 0) continue;
+        if (source.note == kNoteNone) continue;
         NoteCell& echo = CellAt(p, row + delayRows, toChannel);
         echo.note = source.note;
         echo.instrument = source.instrument;
@@ -179,13 +181,17 @@ void PulseStabs(XmPatternDesc& p, const char* stabNote) {
 // Pattern 0, order 0: out of silence. Only rows 0 to 31 play; the break on row 31 moves on.
 XmPatternDesc Opening() {
     XmPatternDesc p = EmptyPattern();
-    Fx(p, 0, kKickChannel, kSpeed, kSongSpeed);
-    Fx(p, 0, kSnareChannel, kSpeed, kSongBpm);
+    static_assert(kSongSpeed < kSpeedFirstBpm && kSongBpm >= kSpeedFirstBpm,
+                  "one F effect sets the speed and the other the BPM");
+    Fx(p, 0, kKickChannel, kEffectSpeed, kSongSpeed);
+    Fx(p, 0, kSnareChannel, kEffectSpeed, kSongBpm);
     // The whole mix fades in with the global volume, from 8 up by 1 on each tick of every third
     // row, to the first intro order's level around row 19, as the riser takes over.
     SectionLevel(p, 8);
-    Fx(p, 1, kPercussionChannel, kGlobalVolumeSlide, 0x10);
-    for (int row = 4; row < 20; row += 3) Fx(p, row, kPercussionChannel, kGlobalVolumeSlide, 0x00);
+    Fx(p, 1, kPercussionChannel, kEffectGlobalVolumeSlide, 0x10);
+    for (int row = 4; row < 20; row += 3) {
+        Fx(p, row, kPercussionChannel, kEffectGlobalVolumeSlide, 0x00);
+    }
     Drums(p, kKickChannel, 0, "i", kKit);
     Line(p, kBassChannel, 0, kSubBass, "A-1:24");
     Line(p, kPadChannel1, 0, kWarmPad, "A-3:26");
@@ -196,12 +202,12 @@ XmPatternDesc Opening() {
     // other row so it stays under the choir until the last beat.
     Line(p, kEffectsChannel, 16, kNoiseRiser, "C-4:6,104");
     for (int row = 17; row < 31; ++row) {
-        Fx(p, row, kEffectsChannel, kPortaUp, 0x00);
-        if (row % 2 == 1) VolumeColumn(p, row, kEffectsChannel, 0x71);
+        Fx(p, row, kEffectsChannel, kEffectPortaUp, 0x00);
+        if (row % 2 == 1) VolumeColumn(p, row, kEffectsChannel, VolumeColumn(kVolumeSlideUp, 1));
     }
     Line(p, kHatChannel, 24, kReverseCymbal, "C-4:32");
     Line(p, kEffectsChannel, 31, kNoiseRiser, "==");
-    Fx(p, 31, kEchoChannel, kPatternBreak, 0x00);
+    Fx(p, 31, kEchoChannel, kEffectPatternBreak, 0x00);
     return p;
 }
 
@@ -233,7 +239,7 @@ XmPatternDesc Intro(int stage) {
               kKit);
         // The pluck arpeggio, panned a little right, quiet at first.
         Arpeggio(p, kArpChannel, kIntroChords, kPluck, "0.1.2.1.3.2.1.2.", stage == 2 ? 20 : 28);
-        Fx(p, 0, kArpChannel, kSetPanning, 0xA0);
+        Fx(p, 0, kArpChannel, kEffectSetPanning, 0xA0);
         Drums(p, kPercussionChannel, 16,
               "..h...h...h...h...h...h...h...h...h...h...h...h.", kKit);
     }
@@ -251,8 +257,8 @@ XmPatternDesc Intro(int stage) {
         Bass(p, kIntroChords, kSawBass, 1, "R.R.O.R.R.R.O.RO", 40);
         Line(p, kEffectsChannel, 48, kNoiseRiser, "C-5:12,104");
         for (int row = 49; row < 64; ++row) {
-            Fx(p, row, kEffectsChannel, kPortaUp, 0x00);
-            VolumeColumn(p, row, kEffectsChannel, 0x72);
+            Fx(p, row, kEffectsChannel, kEffectPortaUp, 0x00);
+            VolumeColumn(p, row, kEffectsChannel, VolumeColumn(kVolumeSlideUp, 2));
         }
         Line(p, kEchoChannel, 56, kReverseCymbal, "C-4:44");
         // The kick drops out under the fill.
@@ -287,7 +293,7 @@ XmPatternDesc Theme(bool answer) {
     Pads(p, kThemeChords, kWarmPad, 26);
     Phrase(p, kLeadChannel, 0, kSawLead, 50, answer ? kThemeB : kThemeA);
     Arpeggio(p, kArpChannel, kThemeChords, kPluck, "0.12.0.21.3.2.1.", 22);
-    Fx(p, 0, kArpChannel, kSetPanning, 0xB0);
+    Fx(p, 0, kArpChannel, kEffectSetPanning, 0xB0);
     PulseStabs(p, "A-4");
     Line(p, kEffectsChannel, 56, kReverseCymbal, "C-4:40");
     if (!answer) Line(p, kEffectsChannel, 0, kZap, "C-5:30 . . . . . . . C-4:24");
@@ -312,17 +318,17 @@ XmPatternDesc Change(bool acid) {
         for (int beat = 0; beat < 4; ++beat) {
             const int row = bar * 16 + beat * 4;
             Note(p, row, kLeadChannel, kPulseLead, root, beat == 0 ? 34 : 26);
-            Fx(p, row, kLeadChannel, kArpeggio, arps[size_t(bar)]);
-            Fx(p, row + 1, kLeadChannel, kArpeggio, arps[size_t(bar)]);
-            Fx(p, row + 2, kLeadChannel, kArpeggio, arps[size_t(bar)]);
+            Fx(p, row, kLeadChannel, kEffectArpeggio, arps[size_t(bar)]);
+            Fx(p, row + 1, kLeadChannel, kEffectArpeggio, arps[size_t(bar)]);
+            Fx(p, row + 2, kLeadChannel, kEffectArpeggio, arps[size_t(bar)]);
             // The fourth row of each beat stutters with the tremor.
-            Fx(p, row + 3, kLeadChannel, kTremor, 0x11);
+            Fx(p, row + 3, kLeadChannel, kEffectTremor, 0x11);
         }
     }
     if (acid) {
         // Sixteenths that slide into each new root with the tone portamento.
         Bass(p, kChangeChords, kSawBass, 1, "R.RO.RR.OR.RO.RF", 54);
-        for (int bar = 1; bar < 4; ++bar) Fx(p, bar * 16, kBassChannel, kTonePorta, 0x20);
+        for (int bar = 1; bar < 4; ++bar) Fx(p, bar * 16, kBassChannel, kEffectTonePorta, 0x20);
         Drums(p, kPercussionChannel, 48, "........t.m.l.ll", kKit);
         Line(p, kArpChannel, 0, kBell,
              "E-5:24 . . . . . . . . . . . . . . . | D-5:24 . . . . . . . . . . . . . . . |"
@@ -359,21 +365,21 @@ XmPatternDesc Flare(bool second) {
     Pads(p, kFlareChords, kWarmPad, 24);
     Phrase(p, kLeadChannel, 0, kSawLead, 50, second ? kFlareLineB : kFlareLineA);
     Echo(p, kLeadChannel, kEchoChannel, 3, 18);
-    Fx(p, 0, kEchoChannel, kSetPanning, 0x40);
+    Fx(p, 0, kEchoChannel, kEffectSetPanning, 0x40);
     for (int bar = 0; bar < 4; ++bar) {
         Note(p, bar * 16, kArpChannel, kBell, NoteByte(kFlareChords[bar]->arp[2]), 26);
         Note(p, bar * 16 + 10, kArpChannel, kBell, NoteByte(kFlareChords[bar]->arp[3]), 18);
     }
     if (second) {
         // The snare roll into the breakdown retriggers faster and faster.
-        Fx(p, 60, kSnareChannel, kExtended, 0x93);
-        Fx(p, 62, kSnareChannel, kExtended, 0x92);
-        Fx(p, 63, kSnareChannel, kExtended, 0x91);
+        Fx(p, 60, kSnareChannel, kEffectExtended, SubCommand(kExtendedRetrigger, 3));
+        Fx(p, 62, kSnareChannel, kEffectExtended, SubCommand(kExtendedRetrigger, 2));
+        Fx(p, 63, kSnareChannel, kEffectExtended, SubCommand(kExtendedRetrigger, 1));
         Line(p, kEffectsChannel, 56, kReverseCymbal, "C-4:44");
     } else {
         // Panning sweeps of the noise gate across the stereo field.
         Line(p, kEffectsChannel, 32, kNoiseRiser, "A-4:18,820");
-        for (int row = 40; row < 63; ++row) Fx(p, row, kEffectsChannel, kPanningSlide, 0x04);
+        for (int row = 40; row < 63; ++row) Fx(p, row, kEffectsChannel, kEffectPanningSlide, 0x04);
         Line(p, kEffectsChannel, 63, kNoiseRiser, "==");
     }
     return p;
@@ -387,7 +393,9 @@ XmPatternDesc Breakdown(bool turn) {
     Pads(p, chords, kStringPad, 24);
     if (!turn) {
         // Enter the strings past their slow attack, as if they had been playing already.
-        for (int voice = 0; voice < 3; ++voice) Fx(p, 0, kPadChannel1 + voice, kEnvelopePosition, 30);
+        for (int voice = 0; voice < 3; ++voice) {
+            Fx(p, 0, kPadChannel1 + voice, kEffectEnvelopePosition, 30);
+        }
     }
     Bass(p, chords, kSubBass, 1, "R...........=...", 28);
     // The electric piano strums each chord: each voice a tick later than the one below it.
@@ -401,7 +409,8 @@ XmPatternDesc Breakdown(bool turn) {
                      Transposed(chords[bar]->pad[voice], 12), hit == 0 ? 22 : 15);
                 // ED0 would never start the note, so the lowest voice plays undelayed.
                 if (strumDelayTicks[voice] > 0) {
-                    Fx(p, row, channel, kExtended, uint8_t(0xD0 + strumDelayTicks[voice]));
+                    Fx(p, row, channel, kEffectExtended,
+                       SubCommand(kExtendedNoteDelay, uint8_t(strumDelayTicks[voice])));
                 }
             }
         }
@@ -427,8 +436,10 @@ XmPatternDesc Rise() {
     // Row 0 still at the breakdown's level; then the global volume climbs 5 every eighth row,
     // back to full just before the climax.
     SectionLevel(p, kQuietLevel);
-    Fx(p, 8, kPercussionChannel, kGlobalVolumeSlide, 0x10);
-    for (int row = 16; row < 64; row += 8) Fx(p, row, kPercussionChannel, kGlobalVolumeSlide, 0x00);
+    Fx(p, 8, kPercussionChannel, kEffectGlobalVolumeSlide, 0x10);
+    for (int row = 16; row < 64; row += 8) {
+        Fx(p, row, kPercussionChannel, kEffectGlobalVolumeSlide, 0x00);
+    }
     Pads(p, kRiseChords, kWarmPad, 18);
     // The pads swell bar by bar out of the breakdown's level.
     for (int bar = 1; bar < 4; ++bar) {
@@ -439,8 +450,8 @@ XmPatternDesc Rise() {
     Line(p, kBassChannel, 0, kSubBass, "A-1:30");
     Line(p, kEffectsChannel, 1, kNoiseRiser, "C-4:6,101");
     for (int row = 2; row < 63; ++row) {
-        Fx(p, row, kEffectsChannel, kPortaUp, 0x00);
-        if (row % 4 == 0) VolumeColumn(p, row, kEffectsChannel, 0x91);
+        Fx(p, row, kEffectsChannel, kEffectPortaUp, 0x00);
+        if (row % 4 == 0) VolumeColumn(p, row, kEffectsChannel, VolumeColumn(kVolumeFineUp, 1));
     }
     Drums(p, kKickChannel, 1,
           "...............K...K...K...k...k...k...k...k.k.k.k.k.k.k.k.kkkk", kKit);
@@ -450,8 +461,8 @@ XmPatternDesc Rise() {
     Phrase(p, kBassChannel, 48, kSawBass, 42, "E-2 . E-2 . E-2 . E-2 . E-2 E-2 E-2 E-2 E-2 E-2 E-2 E-2");
     // The roll: eighths, then sixteenths, the last bar retriggered with rising volume.
     Drums(p, kSnareChannel, 32, "s.g.s.g.s.g.s.g.|s.s.s.s.ssssssss", kKit);
-    Fx(p, 56, kSnareChannel, kMultiRetrigger, 0x93);
-    for (int row = 57; row < 64; ++row) Fx(p, row, kSnareChannel, kMultiRetrigger, 0x00);
+    Fx(p, 56, kSnareChannel, kEffectMultiRetrigger, 0x93);
+    for (int row = 57; row < 64; ++row) Fx(p, row, kSnareChannel, kEffectMultiRetrigger, 0x00);
     Line(p, kLeadChannel, 48, kReverseCymbal, ". . . . . . . . C-4:48");
     Line(p, kArpChannel, 0, kElectricPiano, "A-4:30,ED1");
     return p;
@@ -478,22 +489,24 @@ XmPatternDesc Climax(bool answer) {
     Phrase(p, kLeadChannel, 0, kSawLead, 60, theme);
     for (int row = 0; row < kRows; ++row) {
         NoteCell& cell = CellAt(p, row, kLeadChannel);
-        if (cell.note != 0 && cell.note != kFileNoteKeyOff) cell.note = uint8_t(cell.note + 12);
+        if (cell.note != kNoteNone && cell.note != kFileNoteKeyOff) {
+            cell.note = uint8_t(cell.note + 12);
+        }
     }
-    Fx(p, 0, kLeadChannel, kSetPanning, 0x70);
+    Fx(p, 0, kLeadChannel, kEffectSetPanning, 0x70);
     Echo(p, kLeadChannel, kEchoChannel, 3, 20);
-    Fx(p, 0, kEchoChannel, kSetPanning, 0xA8);
+    Fx(p, 0, kEchoChannel, kEffectSetPanning, 0xA8);
     Arpeggio(p, kArpChannel, kThemeChords, kPulseLead, "0123012301230123", 24);
-    Fx(p, 0, kArpChannel, kSetPanning, 0x50);
+    Fx(p, 0, kArpChannel, kEffectSetPanning, 0x50);
     // Brass answers the theme in the third bar and falls off with fine slides down.
     Line(p, kEffectsChannel, 0, kNoiseRiser, "==");
     Line(p, kEffectsChannel, 32, kBrassStab, "A-4:40 . . A-4:30 . . G-4:40 .,E28 .,E28");
     // The echo sits a sixteenth of a semitone sharp of the lead, which thickens both.
     for (int row = 0; row < kRows; ++row) {
         NoteCell& cell = CellAt(p, row, kEchoChannel);
-        if (cell.note != 0 && cell.note != kFileNoteKeyOff) {
-            cell.effect = kExtraFinePorta;
-            cell.parameter = 0x14;
+        if (cell.note != kNoteNone && cell.note != kFileNoteKeyOff) {
+            cell.effect = kEffectExtraFinePorta;
+            cell.parameter = SubCommand(kExtraFinePortaUp, 4);
         }
     }
     if (answer) Line(p, kEffectsChannel, 56, kReverseCymbal, "C-4:44");
@@ -514,14 +527,14 @@ XmPatternDesc Outro() {
         Note(p, bar * 16, kLeadChannel, kElectricPiano, NoteByte(kThemeChords[bar]->arp[1]), 22);
         Note(p, bar * 16 + 8, kLeadChannel, kElectricPiano, NoteByte(kThemeChords[bar]->arp[2]),
              20);
-        Fx(p, bar * 16 + 8, kLeadChannel, kExtended, 0xB4);
+        Fx(p, bar * 16 + 8, kLeadChannel, kEffectExtended, SubCommand(kExtendedFineVolumeDown, 4));
     }
     Line(p, kArpChannel, 0, kChime,
          "E-6:16 . . . . . . . . . . . . . . . | C-6:14 . . . . . . . . . . . . . . . |"
          "G-6:14 . . . . . . . . . . . . . . . | D-6:12 . . . . . . . . . . . . . . .");
     Phrase(p, kEchoChannel, 32, kSawLead, 16,
          "E-5 . . . . . . . . . . .,A01 . . . . | D-5,304 .,501 . . . . . . . . . .,K00 . . .");
-    Fx(p, 63, kEffectsChannel, kPositionJump, kOrderCount - 1);
+    Fx(p, 63, kEffectsChannel, kEffectPositionJump, kOrderCount - 1);
     return p;
 }
 
@@ -552,3 +565,5 @@ XmModuleDesc ComposeSong() {
 }
 
 std::vector<uint8_t> ComposeSongBytes() { return WriteXm(ComposeSong()); }
+
+}  // namespace composer

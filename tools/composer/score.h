@@ -8,6 +8,8 @@
 
 #include "sound/xm_writer.h"
 
+namespace composer {
+
 constexpr int kOrderCount = 19;
 constexpr int kPatternCount = 17;
 constexpr uint16_t kSongSpeed = 6;
@@ -33,3 +35,5 @@ enum ChannelRole : int {
 const std::vector<uint8_t>& SongOrders();
 XmModuleDesc ComposeSong();
 std::vector<uint8_t> ComposeSongBytes();
+
+}  // namespace composer

@@ -3,11 +3,15 @@
 #include <algorithm>
 #include <cmath>
 
+namespace composer {
+
 namespace {
 constexpr double kTwoPi = 6.283185307179586;
-}
+// The tuning reference: A-4 sounds at 440 Hz.
+constexpr int kNoteA4 = kNoteC4 + 9;
+}  // namespace
 
-double NoteHz(int note) { return 440.0 * std::pow(2.0, (note - 57) / 12.0); }
+double NoteHz(int note) { return 440.0 * std::pow(2.0, (note - kNoteA4) / 12.0); }
 
 double Noise::Next() {
     state ^= state << 13;
@@ -124,9 +128,9 @@ std::vector<int16_t> Quantise(const Signal& signal, bool sixteenBit, double peak
 }
 
 void TuneSample(XmSampleDesc& sample, int rootNote, double synthHz, double wantedHz) {
-    // Playback rate needed at the root note, in semitones above the table's 8363 Hz at C-4.
+    // Playback rate needed at the root note, in semitones above the table's rate at C-4.
     const double rateHz = kSynthRateHz * wantedHz / synthHz;
-    const double semitones = 12.0 * std::log2(rateHz / 8363.0) - (rootNote - (kNoteC4 - kNoteC0));
+    const double semitones = 12.0 * std::log2(rateHz / kLinearC4Hz) - (rootNote - kNoteC4);
     const int relative = int(std::lround(semitones));
     // Nearest 64th of a semitone, as an even finetune (the table uses finetune / 2).
     const int sixtyFourths = int(std::lround((semitones - relative) * 64.0));
@@ -135,3 +139,5 @@ void TuneSample(XmSampleDesc& sample, int rootNote, double synthHz, double wante
 }
 
 int ValuesFor(double seconds) { return int(std::lround(seconds * kSynthRateHz)); }
+
+}  // namespace composer

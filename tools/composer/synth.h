@@ -8,13 +8,19 @@
 
 #include "sound/xm_writer.h"
 
+namespace composer {
+
 using Signal = std::vector<double>;
 
 // The rate every sample is synthesised at: what note C-4 plays with relative note 24 and finetune 0
-// in the linear frequency table (8363 Hz x 4).
-constexpr double kSynthRateHz = 33452.0;
+// in the linear frequency table, two octaves above its rate at relative note 0.
+constexpr double kSynthRateHz = 4 * kLinearC4Hz;
 
-// Equal temperament, A-4 (note 57) at 440 Hz.
+// Notes are counted as a cell stores them (sound/xm_format.h): 1 is C-0, 49 C-4, 58 A-4. The
+// composer's pitch maths and the score's note bytes are one numbering, so a root note is written
+// as the note the score plays, NoteByte("C-4") or kNoteC4.
+
+// Equal temperament, A-4 at 440 Hz.
 double NoteHz(int note);
 
 // Deterministic white noise in -1..1 (xorshift32).
@@ -77,3 +83,5 @@ void TuneSample(XmSampleDesc& sample, int rootNote, double synthHz, double wante
 
 // Samples a signal at the synthesis rate for `seconds`.
 int ValuesFor(double seconds);
+
+}  // namespace composer
