@@ -30,8 +30,10 @@ foreach(entry IN LISTS LAYOUT)
   endif()
   file(SIZE "${file}" size)
   math(EXPR pad "${aligned} - ${offset}")
+  if(pad GREATER 0)
+    string(APPEND body "    .zero ${pad}\n")
+  endif()
   string(APPEND body
-    "    .zero ${pad}\n"
     "    .globl ${name}\n"
     "    .type ${name}, @object\n"
     "${name}:  // block offset ${aligned}\n"
