@@ -13,38 +13,20 @@
 #include "sound/song_control.h"
 #include "sound/voice.h"
 #include "sound/xm_writer.h"
+#include "tests/support/module_builders.h"
 
 // A module of `channels` channels and `patterns` patterns of `rows` rows, at speed `speed` and
 // BPM 125, with one instrument: a looped 8-bit tone at volume 64, panning 128.
 inline XmModuleDesc TestModule(int channels, int rows = 16, int patterns = 1, int speed = 6) {
-    XmModuleDesc desc;
-    desc.channelCount = static_cast<uint16_t>(channels);
-    desc.defaultSpeed = static_cast<uint16_t>(speed);
-    desc.defaultBpm = 125;
-    for (int p = 0; p < patterns; ++p) {
-        XmPatternDesc pattern;
-        pattern.rows = static_cast<uint16_t>(rows);
-        pattern.cells.assign(static_cast<size_t>(rows) * channels, NoteCell{});
-        desc.patterns.push_back(pattern);
-        desc.orders.push_back(static_cast<uint8_t>(p));
-    }
-    XmInstrumentDesc instrument;
-    XmSampleDesc tone;
-    for (int k = 0; k < 1000; ++k) tone.values.push_back(static_cast<int16_t>((k * 7) % 100 - 50));
-    tone.loopBits = 1;
-    tone.loopStart = 0;
-    tone.loopLength = 1000;
-    tone.volume = 64;
-    tone.panning = 128;
-    instrument.samples.push_back(tone);
-    desc.instruments.push_back(instrument);
-    return desc;
+    const auto width = static_cast<uint16_t>(channels);
+    const std::vector<XmPatternDesc> blank(patterns, MakePattern(static_cast<uint16_t>(rows), width));
+    std::vector<uint8_t> orders;
+    for (int p = 0; p < patterns; ++p) orders.push_back(static_cast<uint8_t>(p));
+    std::vector<int16_t> tone;
+    for (int k = 0; k < 1000; ++k) tone.push_back(static_cast<int16_t>((k * 7) % 100 - 50));
+    return MakeModule(width, static_cast<uint16_t>(speed), orders, blank,
+                      {InstrumentWith({Sample8(tone, {kSampleTypeForward, 0, 1000})})});
 }
-
-inline NoteCell& CellAt(XmModuleDesc& desc, int pattern, int row, int channel) {
-    return desc.patterns[pattern].cells[static_cast<size_t>(row) * desc.channelCount + channel];
-}
-
 
 class ReplayTest : public ::testing::Test {
 protected:
