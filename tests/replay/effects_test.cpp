@@ -132,6 +132,7 @@ TEST_F(Effects, TonePortamentoKeepsItsSpeed) {
                      4608, 4576, 4544, 4544, 4544, 4544,  //
                      4544, 4576, 4608, 4640, 4672, 4672,  //
                      4672, 4640, 4608, 4608, 4608, 4608}));
+    EXPECT_EQ(TriggerTicks(0), Ticks{0}) << "the notes of 3xx and 5xy rows are only targets";
     FreeSong(song);
     song = nullptr;
     // A tone portamento with a note on a channel that has nothing playing only sets the target.
@@ -197,26 +198,25 @@ TEST_F(Effects, MultiRetrigger) {
             Trace({Note(0x30, kEffectMultiRetrigger, static_cast<uint8_t>(c.code << 4 | 2))}, 3,
                   Volume());
         EXPECT_EQ(volumes, (Ticks{32, 32, c.volume})) << +c.code;
+        EXPECT_EQ(TriggerTicks(0), (Ticks{0, 2})) << +c.code;
         FreeSong(song);
         song = nullptr;
     }
     // R41: every tick after the first, 8 quieter each time, and the Sample restarts.
-    std::vector<uint32_t> positions;
-    const Ticks volumes = Trace({Note(0, kEffectMultiRetrigger, 0x41)}, 6, [&] {
-        positions.push_back(V(0).positionInt);
-        return Ch(0).volume;
-    });
-    EXPECT_EQ(volumes, (Ticks{64, 56, 48, 40, 32, 24}));
+    EXPECT_EQ(Trace({Note(0, kEffectMultiRetrigger, 0x41)}, 6, Volume()),
+              (Ticks{64, 56, 48, 40, 32, 24}));
+    EXPECT_EQ(TriggerTicks(0), (Ticks{0, 1, 2, 3, 4, 5}));
     FreeSong(song);
     song = nullptr;
     // R00 on a fresh channel: nothing.
     EXPECT_EQ(Trace({Note(0, kEffectMultiRetrigger, 0x00)}, 6, Volume()), Ticks(6, 64));
+    EXPECT_EQ(TriggerTicks(0), Ticks{0});
 }
 
 TEST_F(Effects, SampleOffset) {
     // 902 within the 1000-value Sample: starts at 512.
     Trace({Note(0, kEffectSampleOffset, 0x02)}, 1, Volume());
-    EXPECT_EQ(V(0).positionInt, 512u);
+    EXPECT_EQ(triggers, (Triggers{{0, 0, Tone(), 512}}));
     FreeSong(song);
     song = nullptr;
     // 904 is at or past the end: the Voice stops, with or without a note.
@@ -233,24 +233,30 @@ TEST_F(Effects, SampleOffset) {
     Trace({Note(), Effect(kEffectSampleOffset, 0x01), Cell(kNoteC4)}, 7, Volume());
     EXPECT_EQ(V(0).startOffset, 256);
     Tick(6);
-    EXPECT_EQ(V(0).positionInt, 256u);
+    EXPECT_EQ(triggers, (Triggers{{0, 0, Tone(), 0}, {12, 0, Tone(), 256}}));
     EXPECT_EQ(V(0).startOffset, 0);
 }
 
 TEST_F(Effects, NoteCutAndRetrigger) {
-    EXPECT_EQ(Trace({NoteExtended(kExtendedNoteCut, 2)}, 6, Volume()), (Ticks{64, 64, 0, 0, 0, 0}));
-    FreeSong(song);
-    song = nullptr;
-    EXPECT_EQ(Trace({NoteExtended(kExtendedNoteCut, 0)}, 6, Volume()), Ticks(6, 64));
-    FreeSong(song);
-    song = nullptr;
-    // E93: restarts on ticks 3 (and 0, with the note).
-    std::vector<uint32_t> positions;
-    Trace({NoteExtended(kExtendedRetrigger, 3)}, 6, [&] {
-        positions.push_back(V(0).positionInt);
-        return 0;
-    });
-    EXPECT_EQ(positions, (std::vector<uint32_t>{0, 0, 0, 0, 0, 0}));
+    struct Case {
+        uint8_t command, value;
+        Ticks volumes;   // ticks 0..5
+        Ticks triggers;  // tick 0 is the note's own
+    };
+    const Case cases[] = {
+        {kExtendedNoteCut, 2, {64, 64, 0, 0, 0, 0}, {0}},
+        {kExtendedNoteCut, 0, Ticks(6, 64), {0}},
+        {kExtendedRetrigger, 3, Ticks(6, 64), {0, 3}},
+        {kExtendedRetrigger, 2, Ticks(6, 64), {0, 2, 4}},
+        {kExtendedRetrigger, 0, Ticks(6, 64), {0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "E" << std::hex << +c.command << +c.value);
+        EXPECT_EQ(Trace({NoteExtended(c.command, c.value)}, 6, Volume()), c.volumes);
+        EXPECT_EQ(TriggerTicks(0), c.triggers);
+        FreeSong(song);
+        song = nullptr;
+    }
 }
 
 TEST_F(Effects, NoteDelay) {
@@ -270,6 +276,7 @@ TEST_F(Effects, NoteDelay) {
     EXPECT_EQ(volumes, (Ticks{63, 63, 47, 47, 47, 47}));
     EXPECT_EQ(frequencies, (Ticks{8363, 8363, 16726, 16726, 16726, 16726}));
     EXPECT_EQ(Ch(0).note, 60);
+    EXPECT_EQ(TriggerTicks(0), (Ticks{0, 8})) << "on tick 2 of row 1, not on its tick 0";
 
     // ED0 never starts the note, though the channel has taken it over.
     FreeSong(song);
@@ -282,6 +289,7 @@ TEST_F(Effects, NoteDelay) {
     Tick(12);
     EXPECT_EQ(V(0).frequency, 8363);
     EXPECT_EQ(Ch(0).note, 60);
+    EXPECT_EQ(TriggerTicks(0), Ticks{0});
 }
 
 TEST_F(Effects, GlobalVolume) {
@@ -308,6 +316,7 @@ TEST_F(Effects, PanningAndKeyOff) {
     Trace({Note(), Effect(kEffectKeyOff, 0x33)}, 7, Volume());
     EXPECT_EQ(Ch(0).keyOff, 1);
     EXPECT_EQ(V(0).volume, 0);
+    EXPECT_EQ(TriggerTicks(0), Ticks{0}) << "a key off does not trigger";
 }
 
 TEST_F(Effects, FineVolumeSlidesShareAMemory) {
