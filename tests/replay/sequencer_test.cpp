@@ -5,6 +5,7 @@
 namespace {
 
 using Position = std::pair<int32_t, int32_t>;  // order, row
+using Ticks = std::vector<int32_t>;
 
 class Sequencer : public ReplayTest {
 protected:
@@ -46,11 +47,13 @@ TEST_F(Sequencer, JumpAndBreakOnOneRowCombineByChannelOrder) {
         Position want;
     };
     const Case cases[] = {
-        {"B then D: D's row in B's order", {0, 0, 0, 0x0B, 2}, {0, 0, 0, 0x0D, 0x05}, {2, 5}},
-        {"D then B: row 0 of B's order", {0, 0, 0, 0x0D, 0x05}, {0, 0, 0, 0x0B, 2}, {2, 0}},
-        {"D alone: next order", {0, 0, 0, 0x0D, 0x12}, {}, {1, 12}},
-        {"D above 63 goes to row 0", {0, 0, 0, 0x0D, 0x64}, {}, {1, 0}},
-        {"B beyond the orders goes to order 0", {0, 0, 0, 0x0B, 9}, {}, {0, 0}},
+        {"B then D: D's row in B's order", Effect(kEffectPositionJump, 2),
+         Effect(kEffectPatternBreak, 0x05), {2, 5}},
+        {"D then B: row 0 of B's order", Effect(kEffectPatternBreak, 0x05),
+         Effect(kEffectPositionJump, 2), {2, 0}},
+        {"D alone: next order", Effect(kEffectPatternBreak, 0x12), {}, {1, 12}},
+        {"D above 63 goes to row 0", Effect(kEffectPatternBreak, 0x64), {}, {1, 0}},
+        {"B beyond the orders goes to order 0", Effect(kEffectPositionJump, 9), {}, {0, 0}},
     };
     for (const Case& c : cases) {
         XmModuleDesc desc = TestModule(2, 64, 3, 1);
@@ -68,7 +71,7 @@ TEST_F(Sequencer, JumpAndBreakOnOneRowCombineByChannelOrder) {
 TEST_F(Sequencer, BreakOnTheLastOrderGoesToOrderZeroNotTheRestart) {
     XmModuleDesc desc = TestModule(1, 4, 3, 1);
     desc.restartPosition = 1;
-    CellAt(desc, 2, 1, 0) = {0, 0, 0, 0x0D, 0x02};
+    CellAt(desc, 2, 1, 0) = Effect(kEffectPatternBreak, 0x02);
     Start(desc);
     const std::vector<Position> want = {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {1, 0}, {1, 1}, {1, 2},
                                         {1, 3}, {2, 0}, {2, 1}, {0, 2}, {0, 3}};
@@ -79,7 +82,7 @@ TEST_F(Sequencer, BreakPastTheEndOfAShorterPatternStartsItAtTheTop) {
     XmModuleDesc desc = TestModule(1, 16, 2, 1);
     desc.patterns[1].rows = 8;
     desc.patterns[1].cells.resize(8);
-    CellAt(desc, 0, 0, 0) = {0, 0, 0, 0x0D, 0x12};
+    CellAt(desc, 0, 0, 0) = Effect(kEffectPatternBreak, 0x12);
     Start(desc);
     const std::vector<Position> want = {{0, 0}, {1, 0}, {1, 1}};
     EXPECT_EQ(Rows(3), want);
@@ -87,7 +90,7 @@ TEST_F(Sequencer, BreakPastTheEndOfAShorterPatternStartsItAtTheTop) {
 
 TEST_F(Sequencer, JumpToItsOwnOrderRepeatsItForEver) {
     XmModuleDesc desc = TestModule(1, 4, 2, 1);
-    CellAt(desc, 1, 3, 0) = {0, 0, 0, 0x0B, 1};
+    CellAt(desc, 1, 3, 0) = Effect(kEffectPositionJump, 1);
     Start(desc);
     Rows(4);
     for (int pass = 0; pass < 5; ++pass) {
@@ -98,8 +101,8 @@ TEST_F(Sequencer, JumpToItsOwnOrderRepeatsItForEver) {
 
 TEST_F(Sequencer, PatternLoopPlaysItsRowsAgainInPlace) {
     XmModuleDesc desc = TestModule(1, 16, 1, 1);
-    CellAt(desc, 0, 4, 0) = {0, 0, 0, 0x0E, 0x60};
-    CellAt(desc, 0, 7, 0) = {0, 0, 0, 0x0E, 0x62};
+    CellAt(desc, 0, 4, 0) = ExtendedEffect(kExtendedPatternLoop, 0);
+    CellAt(desc, 0, 7, 0) = ExtendedEffect(kExtendedPatternLoop, 2);
     Start(desc);
     std::vector<int32_t> rows;
     for (const Position& p : Rows(18)) rows.push_back(p.second);
@@ -113,12 +116,13 @@ TEST_F(Sequencer, PatternDelayAndSpeedChanges) {
         NoteCell first, second;
         int wantTicks;  // ticks row 1 lasts
     };
+    const NoteCell delay = ExtendedEffect(kExtendedPatternDelay, 2);
     const Case cases[] = {
-        {"EE2 at speed 6", {0, 0, 0, 0x0E, 0xE2}, {}, 18},
-        {"F03 after EE2 keeps the delay of speed 6", {0, 0, 0, 0x0E, 0xE2}, {0, 0, 0, 0x0F, 3}, 15},
-        {"F03 before EE2 delays by speed 3", {0, 0, 0, 0x0F, 3}, {0, 0, 0, 0x0E, 0xE2}, 9},
-        {"F00 makes every tick a row", {0, 0, 0, 0x0F, 0}, {}, 1},
-        {"F20 is a BPM, not a speed", {0, 0, 0, 0x0F, 0x20}, {}, 6},
+        {"EE2 at speed 6", delay, {}, 18},
+        {"F03 after EE2 keeps the delay of speed 6", delay, Effect(kEffectSpeed, 3), 15},
+        {"F03 before EE2 delays by speed 3", Effect(kEffectSpeed, 3), delay, 9},
+        {"F00 makes every tick a row", Effect(kEffectSpeed, 0), {}, 1},
+        {"F20 is a BPM, not a speed", Effect(kEffectSpeed, 0x20), {}, 6},
     };
     for (const Case& c : cases) {
         XmModuleDesc desc = TestModule(2, 16, 1, 6);
@@ -143,16 +147,15 @@ TEST_F(Sequencer, PatternDelayAndSpeedChanges) {
 
 TEST_F(Sequencer, NoteWithInstrumentPlaysAndWithoutOneStaysSilentOnAFreshChannel) {
     XmModuleDesc desc = TestModule(2);
-    CellAt(desc, 0, 0, 0) = {kNoteC4, 1, 0, 0, 0};
-    CellAt(desc, 0, 0, 1) = {kNoteC4, 0, 0, 0, 0};
+    CellAt(desc, 0, 0, 0) = Cell(kNoteC4, 1);
+    CellAt(desc, 0, 0, 1) = Cell(kNoteC4);
     Start(desc);
     Tick();
-    const Sample* tone = song->instruments[0].samples[0];
-    EXPECT_EQ(V(0).sample, tone);
+    EXPECT_EQ(triggers, (Triggers{{0, 0, Tone(), 0}, {0, 1, Tone(), 0}}))
+        << "a note triggers with or without an instrument";
     EXPECT_EQ(V(0).frequency, 8363);
     EXPECT_EQ(V(0).volume, 127);
     EXPECT_EQ(V(0).panning, 128);
-    EXPECT_EQ(V(1).sample, tone) << "the note still triggers";
     EXPECT_EQ(V(1).volume, 0) << "but a channel never given an instrument is silent";
 }
 
@@ -164,10 +167,10 @@ TEST_F(Sequencer, KeyOffSilencesWithoutEnvelopeAndReleasesWithOne) {
     enveloped.volumeEnvelope.type = kEnvelopeOn | kEnvelopeSustain;
     enveloped.fadeout = 1000;
     desc.instruments.push_back(enveloped);
-    CellAt(desc, 0, 0, 0) = {kNoteC4, 1, 0, 0, 0};
-    CellAt(desc, 0, 0, 1) = {kNoteC4, 2, 0, 0, 0};
-    CellAt(desc, 0, 1, 0) = {97, 0, 0, 0, 0};
-    CellAt(desc, 0, 1, 1) = {97, 0, 0, 0, 0};
+    CellAt(desc, 0, 0, 0) = Cell(kNoteC4, 1);
+    CellAt(desc, 0, 0, 1) = Cell(kNoteC4, 2);
+    CellAt(desc, 0, 1, 0) = Cell(kFileNoteKeyOff);
+    CellAt(desc, 0, 1, 1) = Cell(kFileNoteKeyOff);
     Start(desc);
     Tick(6);
     EXPECT_EQ(V(0).volume, 127);
@@ -181,12 +184,14 @@ TEST_F(Sequencer, KeyOffSilencesWithoutEnvelopeAndReleasesWithOne) {
     EXPECT_LT(Ch(1).volEnvOutput, 32) << "released past the sustain point";
     EXPECT_EQ(Ch(1).fadeoutVolume, 65536 - 4000);
     EXPECT_GT(V(1).volume, 0);
+    EXPECT_EQ(triggers, (Triggers{{0, 0, Tone(), 0}, {0, 1, song->instruments[1].samples[0], 0}}))
+        << "a key off does not trigger";
 }
 
 TEST_F(Sequencer, InstrumentTheSongLacksSilencesTheChannel) {
     XmModuleDesc desc = TestModule(1);
-    CellAt(desc, 0, 0, 0) = {kNoteC4, 1, 0, 0, 0};
-    CellAt(desc, 0, 1, 0) = {kNoteC4 + 2, 9, 0, 0, 0};
+    CellAt(desc, 0, 0, 0) = Cell(kNoteC4, 1);
+    CellAt(desc, 0, 1, 0) = Cell(kNoteC4 + 2, 9);
     Start(desc);
     Tick(6);
     ASSERT_EQ(V(0).volume, 127);
@@ -200,19 +205,18 @@ TEST_F(Sequencer, InstrumentTheSongLacksSilencesTheChannel) {
 
 TEST_F(Sequencer, TonePortamentoRowKeepsTheSoundAndAimsAtTheNewNote) {
     XmModuleDesc desc = TestModule(1);
-    CellAt(desc, 0, 0, 0) = {kNoteC4, 1, 0x30, 0, 0};   // volume 32
-    CellAt(desc, 0, 1, 0) = {kNoteC4 + 4, 1, 0, 3, 0x10};  // E-4 with tone portamento, speed 16
+    CellAt(desc, 0, 0, 0) = Cell(kNoteC4, 1, 0x30);  // volume 32
+    CellAt(desc, 0, 1, 0) = Cell(kNoteC4 + 4, 1, 0, kEffectTonePorta, 0x10);  // E-4, speed 16
     Start(desc);
     Tick(6);
     ASSERT_EQ(Ch(0).volume, 32);
-    const int32_t triggeredAt = static_cast<int32_t>(V(0).positionInt);
     Tick();
     EXPECT_EQ(Ch(0).note, 48) << "the note byte is only a target";
     EXPECT_EQ(Ch(0).period, 4608) << "the pitch stays";
     EXPECT_EQ(Ch(0).portaTarget, 4608 - 4 * 64);
     EXPECT_EQ(Ch(0).volume, 64) << "the instrument byte resets the volume";
     EXPECT_EQ(V(0).frequency, 8363);
-    EXPECT_EQ(static_cast<int32_t>(V(0).positionInt), triggeredAt) << "no retrigger";
+    EXPECT_EQ(TriggerTicks(0), Ticks{0}) << "no retrigger";
     std::vector<int32_t> periods;
     for (int k = 0; k < 5; ++k) {
         Tick();
@@ -224,30 +228,27 @@ TEST_F(Sequencer, TonePortamentoRowKeepsTheSoundAndAimsAtTheNewNote) {
 
 TEST_F(Sequencer, VolumeColumnTonePortamentoSlidesLikeTheEffect) {
     XmModuleDesc desc = TestModule(1);
-    CellAt(desc, 0, 0, 0) = {kNoteC4, 1, 0, 0, 0};
-    CellAt(desc, 0, 1, 0) = {kNoteC4 + 12, 0, 0xF1, 0, 0};  // C-5, speed 16 from the volume column
+    CellAt(desc, 0, 0, 0) = Cell(kNoteC4, 1);
+    // C-5, speed 16 from the volume column.
+    CellAt(desc, 0, 1, 0) = Cell(kNoteC4 + 12, 0, VolumeColumn(kVolumeTonePorta, 1));
     Start(desc);
-    Tick(6);
-    const uint32_t position = V(0).positionInt;
-    Tick();
+    Tick(7);
     EXPECT_EQ(Ch(0).period, 4608);
     EXPECT_EQ(Ch(0).portaTarget, 3840);
-    EXPECT_EQ(V(0).positionInt, position) << "no retrigger";
+    EXPECT_EQ(TriggerTicks(0), Ticks{0}) << "no retrigger";
     Tick();
     EXPECT_EQ(Ch(0).period, 4608 - 64);
 }
 
 TEST_F(Sequencer, NoteBytesBeyondTheInstrumentMapAreIgnored) {
     XmModuleDesc desc = TestModule(1);
-    CellAt(desc, 0, 0, 0) = {kNoteC4, 1, 0, 0, 0};
-    CellAt(desc, 0, 1, 0) = {120, 0, 0, 0, 0};  // only a masked cell can carry it
+    CellAt(desc, 0, 0, 0) = Cell(kNoteC4, 1);
+    CellAt(desc, 0, 1, 0) = Cell(120);  // only a masked cell can carry it
     Start(desc);
-    Tick(6);
-    const uint32_t position = V(0).positionInt;
-    Tick();
+    Tick(7);
     EXPECT_EQ(Ch(0).note, 48);
     EXPECT_EQ(Ch(0).period, 4608);
-    EXPECT_EQ(V(0).positionInt, position);
+    EXPECT_EQ(TriggerTicks(0), Ticks{0});
 }
 
 TEST_F(Sequencer, ExtremeNotesAndSlidesStayDefined) {
@@ -255,10 +256,10 @@ TEST_F(Sequencer, ExtremeNotesAndSlidesStayDefined) {
     // beyond an int and is clamped, not undefined.
     XmModuleDesc desc = TestModule(2);
     desc.instruments[0].samples[0].relativeNote = -1;
-    CellAt(desc, 0, 0, 0) = {1, 1, 0, 0x00, 0xFF};
-    CellAt(desc, 0, 0, 1) = {kNoteC4, 1, 0, 0x02, 0xFF};
-    for (int row = 1; row < 15; ++row) CellAt(desc, 0, row, 1) = {0, 0, 0, 0x02, 0};
-    CellAt(desc, 0, 15, 1) = {0, 0, 0, 0x0D, 0x01};  // loop rows 1..15, away from the note
+    CellAt(desc, 0, 0, 0) = Cell(kNoteC0, 1, 0, kEffectArpeggio, 0xFF);
+    CellAt(desc, 0, 0, 1) = Cell(kNoteC4, 1, 0, kEffectPortaDown, 0xFF);
+    for (int row = 1; row < 15; ++row) CellAt(desc, 0, row, 1) = Effect(kEffectPortaDown, 0);
+    CellAt(desc, 0, 15, 1) = Effect(kEffectPatternBreak, 0x01);  // loop rows 1..15, off the note
     Start(desc);
     Tick(2);
     EXPECT_EQ(Ch(0).realNote, 255);

@@ -14,6 +14,7 @@
 #include "sound/song_control.h"
 #include "sound/voice.h"
 #include "sound/xm_writer.h"
+#include "tests/support/module_builders.h"
 
 namespace {
 
@@ -37,24 +38,18 @@ void BusyTick(Song* song) {
 }
 
 std::vector<uint8_t> StressModule() {
-    XmModuleDesc desc;
-    desc.channelCount = 8;
-    desc.orders = {0};
-    desc.patterns.resize(1);
-    XmInstrumentDesc instrument;
+    // Unlooped, forward and ping-pong, the middle one 8-bit.
+    const uint8_t loopTypes[] = {0, kSampleTypeForward, kSampleTypePingPong};
+    std::vector<XmSampleDesc> samples;
     for (int s = 0; s < 3; ++s) {
-        XmSampleDesc sample;
-        sample.sixteenBit = s != 1;
+        std::vector<int16_t> values;
         for (int k = 0; k < 300 + 100 * s; ++k) {
-            sample.values.push_back(static_cast<int16_t>((k * 37 % 200 - 100) * (s == 1 ? 1 : 200)));
+            values.push_back(static_cast<int16_t>((k * 37 % 200 - 100) * (s == 1 ? 1 : 200)));
         }
-        sample.loopBits = static_cast<uint8_t>(s);  // none, forward, ping-pong
-        sample.loopStart = 50;
-        sample.loopLength = 120;
-        instrument.samples.push_back(sample);
+        const SampleLoop loop{loopTypes[s], 50, 120};
+        samples.push_back(s == 1 ? Sample8(values, loop) : Sample16(values, loop));
     }
-    desc.instruments = {instrument};
-    return WriteXm(desc);
+    return WriteXm(MakeModule(8, 6, {0}, {MakePattern(64, 8)}, {InstrumentWith(samples)}));
 }
 
 Song* NewSong() {

@@ -10,6 +10,7 @@
 #include "sound/song_control.h"
 #include "sound/xm_loader.h"
 #include "sound/xm_writer.h"
+#include "tests/support/module_builders.h"
 
 namespace {
 
@@ -30,47 +31,12 @@ SongPtr Load(const XmModuleDesc& desc, SampleDataHook hook = nullptr) {
     return LoadBytes(WriteXm(desc), hook);
 }
 
-NoteCell Cell(uint8_t note, uint8_t instrument, uint8_t volume, uint8_t effect, uint8_t parameter) {
-    return NoteCell{note, instrument, volume, effect, parameter};
-}
-
 void ExpectCell(const NoteCell& got, const NoteCell& want, const char* where) {
     EXPECT_EQ(got.note, want.note) << where;
     EXPECT_EQ(got.instrument, want.instrument) << where;
     EXPECT_EQ(got.volume, want.volume) << where;
     EXPECT_EQ(got.effect, want.effect) << where;
     EXPECT_EQ(got.parameter, want.parameter) << where;
-}
-
-XmSampleDesc Sample8(std::vector<int16_t> values) {
-    XmSampleDesc s;
-    s.values = std::move(values);
-    return s;
-}
-
-XmSampleDesc Sample16(std::vector<int16_t> values) {
-    XmSampleDesc s;
-    s.sixteenBit = true;
-    s.values = std::move(values);
-    return s;
-}
-
-XmInstrumentDesc InstrumentWith(std::vector<XmSampleDesc> samples) {
-    XmInstrumentDesc instrument;
-    instrument.samples = std::move(samples);
-    return instrument;
-}
-
-// A module with one small pattern and the given instruments.
-XmModuleDesc ModuleWith(std::vector<XmInstrumentDesc> instruments) {
-    XmModuleDesc desc;
-    desc.channelCount = 2;
-    desc.orders = {0};
-    XmPatternDesc pattern;
-    pattern.rows = 1;
-    desc.patterns = {pattern};
-    desc.instruments = std::move(instruments);
-    return desc;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -87,20 +53,16 @@ TEST(XmLoaderReadBack, HeaderOrdersAndPatterns) {
     desc.orders = {0, 1, 2, 5, 40};
     desc.songLength = 4;
 
-    XmPatternDesc masked;
-    masked.rows = 4;
-    masked.cells.assign(4 * 3, NoteCell{});
-    masked.cells[0] = Cell(49, 1, 0x40, 0x0F, 0x03);     // all five fields: written as a raw cell
-    masked.cells[1] = Cell(97, 0, 0, 0, 0);              // key off
-    masked.cells[2] = Cell(0, 200, 0, 0x0A, 0);          // instrument above 128
-    masked.cells[5] = Cell(12, 0, 0x10, 0, 0x77);
-    masked.cells[11] = Cell(0, 128, 0, 0, 0);            // highest valid instrument, last cell
-    XmPatternDesc raw;
-    raw.rows = 2;
+    XmPatternDesc masked = MakePattern(4, 3);
+    masked.cells[0] = Cell(kNoteC4, 1, 0x40, kEffectSpeed, 0x03);  // all five: written raw
+    masked.cells[1] = Cell(kFileNoteKeyOff);
+    masked.cells[2] = Cell(kNoteNone, 200, 0, kEffectVolumeSlide, 0);  // instrument above 128
+    masked.cells[5] = Cell(12, 0, 0x10, kEffectArpeggio, 0x77);
+    masked.cells[11] = Cell(kNoteNone, 128);  // highest valid instrument, last cell
+    XmPatternDesc raw = MakePattern(2, 3);
     raw.packing = XmPacking::Raw;
-    raw.cells.assign(2 * 3, NoteCell{});
-    raw.cells[1] = Cell(97, 129, 0x50, 0x0E, 0xC3);
-    raw.cells[4] = Cell(96, 255, 0, 0, 0);
+    raw.cells[1] = Cell(kFileNoteKeyOff, 129, 0x50, kEffectExtended, Extended(kExtendedNoteCut, 3));
+    raw.cells[4] = Cell(kNoteB7, 255);
     XmPatternDesc empty;
     empty.rows = 8;
     empty.packing = XmPacking::Empty;
@@ -129,17 +91,18 @@ TEST(XmLoaderReadBack, HeaderOrdersAndPatterns) {
 
     const Pattern& p0 = song->patterns[0];
     ASSERT_EQ(p0.rows, 4);
-    ExpectCell(p0.cells[0], Cell(49, 1, 0x40, 0x0F, 0x03), "p0 cell 0");
-    ExpectCell(p0.cells[1], Cell(255, 0, 0, 0, 0), "p0 cell 1");
-    ExpectCell(p0.cells[2], Cell(0, 0, 0, 0x0A, 0), "p0 cell 2");
-    ExpectCell(p0.cells[5], Cell(12, 0, 0x10, 0, 0x77), "p0 cell 5");
-    ExpectCell(p0.cells[11], Cell(0, 128, 0, 0, 0), "p0 cell 11");
+    ExpectCell(p0.cells[0], Cell(kNoteC4, 1, 0x40, kEffectSpeed, 0x03), "p0 cell 0");
+    ExpectCell(p0.cells[1], Cell(kNoteKeyOff), "p0 cell 1");
+    ExpectCell(p0.cells[2], Effect(kEffectVolumeSlide, 0), "p0 cell 2");
+    ExpectCell(p0.cells[5], Cell(12, 0, 0x10, kEffectArpeggio, 0x77), "p0 cell 5");
+    ExpectCell(p0.cells[11], Cell(kNoteNone, 128), "p0 cell 11");
     ExpectCell(p0.cells[7], NoteCell{}, "p0 cell 7");
 
     const Pattern& p1 = song->patterns[1];
     ASSERT_EQ(p1.rows, 2);
-    ExpectCell(p1.cells[1], Cell(255, 0, 0x50, 0x0E, 0xC3), "p1 cell 1");
-    ExpectCell(p1.cells[4], Cell(96, 0, 0, 0, 0), "p1 cell 4");
+    ExpectCell(p1.cells[1],
+               Cell(kNoteKeyOff, 0, 0x50, kEffectExtended, Extended(kExtendedNoteCut, 3)), "p1 cell 1");
+    ExpectCell(p1.cells[4], Cell(kNoteB7), "p1 cell 4");
     ExpectCell(p1.cells[0], NoteCell{}, "p1 cell 0");
 
     const Pattern& p2 = song->patterns[2];
@@ -163,8 +126,8 @@ TEST(XmLoaderReadBack, MaskByteWithoutFieldsIsOneEmptyCell) {
     ASSERT_TRUE(song);
     const NoteCell* cells = song->patterns[0].cells;
     ExpectCell(cells[0], NoteCell{}, "bare mask");
-    ExpectCell(cells[1], Cell(30, 0, 0, 0, 0x44), "note and parameter");
-    ExpectCell(cells[2], Cell(13, 2, 0x60, 0x0C, 0x20), "raw");
+    ExpectCell(cells[1], Cell(30, 0, 0, kEffectArpeggio, 0x44), "note and parameter");
+    ExpectCell(cells[2], Cell(13, 2, 0x60, kEffectSetVolume, 0x20), "raw");
     ExpectCell(cells[3], NoteCell{}, "trailing bare mask");
 }
 
@@ -305,16 +268,17 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, XmLoaderLoops,
     ::testing::Values(
         LoopCase{"no loop", 0, 2, 3, kLoopNone, 0, 8, 0},
-        LoopCase{"forward", 1, 2, 3, kLoopForward, 2, 3, 2},
-        LoopCase{"forward to the end", 1, 4, 4, kLoopForward, 4, 4, 4},
-        LoopCase{"ping-pong", 2, 2, 3, kLoopPingPong, 2, 3, 4},
-        LoopCase{"both bits are ping-pong", 3, 1, 6, kLoopPingPong, 1, 6, 6},
-        LoopCase{"one-value ping-pong", 2, 5, 1, kLoopPingPong, 5, 1, 5},
-        LoopCase{"loop length 0 is no loop", 1, 3, 0, kLoopNone, 0, 8, 0},
-        LoopCase{"loop past the end is cut", 1, 5, 10, kLoopForward, 5, 3, 5},
-        LoopCase{"ping-pong past the end is cut", 2, 6, 0xFFFFFF00u, kLoopPingPong, 6, 2, 7},
-        LoopCase{"loop starting past the end", 1, 9, 2, kLoopNone, 0, 8, 0},
-        LoopCase{"loop starting at the end", 2, 8, 2, kLoopNone, 0, 8, 0}),
+        LoopCase{"forward", kSampleTypeForward, 2, 3, kLoopForward, 2, 3, 2},
+        LoopCase{"forward to the end", kSampleTypeForward, 4, 4, kLoopForward, 4, 4, 4},
+        LoopCase{"ping-pong", kSampleTypePingPong, 2, 3, kLoopPingPong, 2, 3, 4},
+        LoopCase{"both bits are ping-pong", kSampleTypeLoopBits, 1, 6, kLoopPingPong, 1, 6, 6},
+        LoopCase{"one-value ping-pong", kSampleTypePingPong, 5, 1, kLoopPingPong, 5, 1, 5},
+        LoopCase{"loop length 0 is no loop", kSampleTypeForward, 3, 0, kLoopNone, 0, 8, 0},
+        LoopCase{"loop past the end is cut", kSampleTypeForward, 5, 10, kLoopForward, 5, 3, 5},
+        LoopCase{"ping-pong past the end is cut", kSampleTypePingPong, 6, 0xFFFFFF00u,
+                 kLoopPingPong, 6, 2, 7},
+        LoopCase{"loop starting past the end", kSampleTypeForward, 9, 2, kLoopNone, 0, 8, 0},
+        LoopCase{"loop starting at the end", kSampleTypePingPong, 8, 2, kLoopNone, 0, 8, 0}),
     [](const ::testing::TestParamInfo<LoopCase>& info) {
         std::string name = info.param.name;
         for (char& ch : name) {
@@ -361,7 +325,7 @@ TEST(XmLoaderSamples, OddSixteenBitLengthAndLengthZero) {
     XmSampleDesc odd = Sample16({1000, 2000, 3000});
     odd.lengthBytes = 7;
     XmSampleDesc none = Sample8({});
-    none.loopBits = 1;
+    none.loopBits = kSampleTypeForward;
     none.loopStart = 4;
     none.loopLength = 4;
     XmSampleDesc after = Sample8({7, 8, 9});
@@ -544,7 +508,7 @@ TEST(XmLoaderRepairs, VibratoTypeFadeoutVolumeAndEmptyPattern) {
     desc.patterns[0].rows = 0;
     desc.patterns.push_back(XmPatternDesc{});
     desc.patterns[1].rows = 1;
-    desc.patterns[1].cells = {Cell(1, 1, 0, 0, 0)};
+    desc.patterns[1].cells = {Cell(kNoteC0, 1)};
     SongPtr song = Load(desc);
     ASSERT_TRUE(song);
     EXPECT_EQ(song->instruments[0].vibratoType, 0);
@@ -553,7 +517,7 @@ TEST(XmLoaderRepairs, VibratoTypeFadeoutVolumeAndEmptyPattern) {
     EXPECT_EQ(song->patterns[0].rows, 64);
     ExpectCell(song->patterns[0].cells[64 * 2 - 1], NoteCell{}, "row-less pattern");
     // The row-less pattern consumed no cell bytes: the next one is read from the right place.
-    ExpectCell(song->patterns[1].cells[0], Cell(1, 1, 0, 0, 0), "next pattern");
+    ExpectCell(song->patterns[1].cells[0], Cell(kNoteC0, 1), "next pattern");
 }
 
 TEST(XmLoaderRepairs, TruncatedInsidePatternsLoadsEmptyRest) {
@@ -575,7 +539,7 @@ TEST(XmLoaderRepairs, TruncatedInsidePatternsLoadsEmptyRest) {
 
 TEST(XmLoaderRepairs, TruncatedInsideSampleDataKeepsWholeValues) {
     XmSampleDesc a = Sample16({100, 200, 300, 400, 500});
-    a.loopBits = 1;
+    a.loopBits = kSampleTypeForward;
     a.loopStart = 1;
     a.loopLength = 4;
     XmSampleDesc b = Sample8({9, 9});
@@ -600,7 +564,7 @@ TEST(XmLoaderRepairs, TruncatedInsideSampleDataKeepsWholeValues) {
 TEST(XmLoaderRepairs, HugeClaimedSampleCostsOnlyWhatTheFileHolds) {
     XmSampleDesc s = Sample8({1, 2, 3, 4});
     s.lengthBytes = 0xFFFFFFF0u;
-    s.loopBits = 1;
+    s.loopBits = kSampleTypeForward;
     s.loopStart = 0;
     s.loopLength = 0;
     s.loopLengthBytes = 0xFFFFFFF0u;

@@ -1,142 +1,107 @@
 // Writes small XM files into OUTDIR as the fuzzer's starting corpus. Each one reaches a different
 // part of the loader, so mutation starts from valid structure instead of having to discover it.
-#include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "sound/xm_writer.h"
+#include "tests/support/module_builders.h"
 
 namespace {
 
-NoteCell Cell(uint8_t note, uint8_t instrument = 0, uint8_t volume = 0, uint8_t effect = 0,
-              uint8_t parameter = 0) {
-    return NoteCell{note, instrument, volume, effect, parameter};
+// One sine period over `count` values as a named 8-bit or 16-bit sample.
+XmSampleDesc Sine8(size_t count, SampleLoop loop = {}) {
+    return Sample8(Sine(count, 100), loop, "sine8");
+}
+XmSampleDesc Sine16(size_t count, SampleLoop loop = {}) {
+    return Sample16(Sine(count, 20000), loop, "sine16");
 }
 
-std::vector<int16_t> Sine(size_t count, int amplitude) {
-    std::vector<int16_t> values(count);
-    for (size_t i = 0; i < count; ++i) {
-        values[i] = static_cast<int16_t>(amplitude * std::sin(6.2831853 * double(i) / double(count)));
-    }
-    return values;
+XmInstrumentDesc SeedInstrument(std::vector<XmSampleDesc> samples) {
+    return InstrumentWith(std::move(samples), "instrument");
 }
 
-XmSampleDesc Sample8(size_t count, uint8_t loopBits, uint32_t loopStart, uint32_t loopLength) {
-    XmSampleDesc sample;
-    sample.name = "sine8";
-    sample.values = Sine(count, 100);
-    sample.loopBits = loopBits;
-    sample.loopStart = loopStart;
-    sample.loopLength = loopLength;
-    return sample;
+constexpr SampleLoop Forward(uint32_t start, uint32_t length) {
+    return {kSampleTypeForward, start, length};
 }
-
-XmSampleDesc Sample16(size_t count, uint8_t loopBits, uint32_t loopStart, uint32_t loopLength) {
-    XmSampleDesc sample;
-    sample.name = "sine16";
-    sample.sixteenBit = true;
-    sample.values = Sine(count, 20000);
-    sample.loopBits = loopBits;
-    sample.loopStart = loopStart;
-    sample.loopLength = loopLength;
-    return sample;
-}
-
-XmInstrumentDesc InstrumentWith(std::vector<XmSampleDesc> samples) {
-    XmInstrumentDesc instrument;
-    instrument.name = "instrument";
-    instrument.samples = std::move(samples);
-    return instrument;
+constexpr SampleLoop PingPong(uint32_t start, uint32_t length) {
+    return {kSampleTypePingPong, start, length};
 }
 
 // A pattern that touches notes, key off, instruments, the volume column and effects.
 XmPatternDesc BusyPattern(uint16_t rows, uint16_t channels, XmPacking packing) {
-    XmPatternDesc pattern;
-    pattern.rows = rows;
+    XmPatternDesc pattern = MakePattern(rows, channels);
     pattern.packing = packing;
-    pattern.cells.resize(size_t{rows} * channels, NoteCell{});
     for (uint16_t row = 0; row < rows; ++row) {
         NoteCell* line = &pattern.cells[size_t{row} * channels];
         switch (row % 4) {
-            case 0: line[0] = Cell(49, 1, 0x40, 0x0C, 0x20); break;     // every field present
-            case 1: line[0] = Cell(0, 0, 0x18, 0x0A, 0x0F); break;      // volume-column slide
+            case 0:  // every field present
+                line[0] = Cell(kNoteC4, 1, 0x40, kEffectSetVolume, 0x20);
+                break;
+            case 1:  // a volume in the volume column and a volume slide
+                line[0] = Cell(kNoteNone, 0, 0x18, kEffectVolumeSlide, 0x0F);
+                break;
             case 2: line[0] = Cell(kFileNoteKeyOff); break;
-            case 3: line[0] = Cell(61, 2, 0, 0x04, 0x48); break;        // vibrato
+            case 3: line[0] = Cell(kNoteC4 + 12, 2, 0, kEffectVibrato, 0x48); break;
         }
-        if (channels > 1 && row % 3 == 0) line[1] = Cell(37 + row % 12, 1, 0, 0x03, 0x10);
+        if (channels > 1 && row % 3 == 0) {
+            const uint8_t note = static_cast<uint8_t>(kNoteC4 - 12 + row % 12);
+            line[1] = Cell(note, 1, 0, kEffectTonePorta, 0x10);
+        }
     }
     return pattern;
 }
 
+// A module of the seed corpus: speed 6, BPM 125, a linear frequency table unless changed.
+XmModuleDesc SeedModule(const char* name, uint16_t channels, std::vector<uint8_t> orders,
+                        std::vector<XmPatternDesc> patterns,
+                        std::vector<XmInstrumentDesc> instruments) {
+    XmModuleDesc module =
+        MakeModule(channels, 6, std::move(orders), std::move(patterns), std::move(instruments));
+    module.name = name;
+    return module;
+}
+
 XmModuleDesc Minimal() {
-    XmModuleDesc module;
-    module.name = "minimal";
-    module.channelCount = 1;
-    module.orders = {0};
     XmPatternDesc pattern;
     pattern.rows = 1;
-    module.patterns = {pattern};
-    module.instruments = {XmInstrumentDesc{}};
-    return module;
+    return SeedModule("minimal", 1, {0}, {pattern}, {XmInstrumentDesc{}});
 }
 
 XmModuleDesc MaskedForward8() {
-    XmModuleDesc module;
-    module.name = "masked forward 8-bit";
-    module.channelCount = 4;
-    module.orders = {0, 1, 0};
-    module.patterns = {BusyPattern(16, 4, XmPacking::Masked), BusyPattern(8, 4, XmPacking::Masked)};
-    module.instruments = {InstrumentWith({Sample8(64, 1, 16, 48)}),
-                          InstrumentWith({Sample8(32, 0, 0, 0)})};
-    return module;
+    return SeedModule("masked forward 8-bit", 4, {0, 1, 0},
+                      {BusyPattern(16, 4, XmPacking::Masked), BusyPattern(8, 4, XmPacking::Masked)},
+                      {SeedInstrument({Sine8(64, Forward(16, 48))}), SeedInstrument({Sine8(32)})});
 }
 
 XmModuleDesc RawPingPong16() {
-    XmModuleDesc module;
-    module.name = "raw ping-pong 16-bit";
-    module.channelCount = 2;
-    module.orders = {0};
-    module.patterns = {BusyPattern(12, 2, XmPacking::Raw)};
-    module.instruments = {InstrumentWith({Sample16(48, 2, 8, 32)}),
-                          InstrumentWith({Sample16(40, 3, 0, 40)})};
-    return module;
+    return SeedModule("raw ping-pong 16-bit", 2, {0}, {BusyPattern(12, 2, XmPacking::Raw)},
+                      {SeedInstrument({Sine16(48, PingPong(8, 32))}),
+                       SeedInstrument({Sine16(40, {kSampleTypeLoopBits, 0, 40})})});
 }
 
 XmModuleDesc EmptyPatternsMissingOrders() {
-    XmModuleDesc module;
-    module.name = "empty and missing";
-    module.channelCount = 3;
-    module.orders = {0, 4, 1, 9};  // 4 and 9 are past the stored patterns
     XmPatternDesc empty;
     empty.packing = XmPacking::Empty;
-    module.patterns = {empty, BusyPattern(4, 3, XmPacking::Masked)};
-    module.instruments = {InstrumentWith({Sample8(16, 1, 0, 16)})};
-    return module;
+    // Orders 4 and 9 are past the stored patterns.
+    return SeedModule("empty and missing", 3, {0, 4, 1, 9},
+                      {empty, BusyPattern(4, 3, XmPacking::Masked)},
+                      {SeedInstrument({Sine8(16, Forward(0, 16))})});
 }
 
 XmModuleDesc SamplelessInstruments() {
-    XmModuleDesc module;
-    module.name = "sampleless";
-    module.channelCount = 2;
-    module.orders = {0};
-    module.patterns = {BusyPattern(8, 2, XmPacking::Masked)};
     XmInstrumentDesc bare;
     bare.name = "no samples";
     XmInstrumentDesc padded = bare;
     padded.headerSize = 263;  // some trackers write the full size even without samples
-    module.instruments = {bare, InstrumentWith({Sample8(20, 0, 0, 0)}), padded};
-    return module;
+    return SeedModule("sampleless", 2, {0}, {BusyPattern(8, 2, XmPacking::Masked)},
+                      {bare, SeedInstrument({Sine8(20)}), padded});
 }
 
 XmModuleDesc Envelopes() {
-    XmModuleDesc module;
-    module.name = "envelopes";
-    module.channelCount = 2;
-    module.orders = {0};
-    module.patterns = {BusyPattern(16, 2, XmPacking::Masked)};
-    XmInstrumentDesc instrument = InstrumentWith({Sample8(64, 1, 0, 64)});
+    XmInstrumentDesc instrument = SeedInstrument({Sine8(64, Forward(0, 64))});
     instrument.volumeEnvelope.points = {{0, 64}, {4, 48}, {10, 32}, {20, 40}, {40, 0}};
     instrument.volumeEnvelope.sustain = 2;
     instrument.volumeEnvelope.loopStart = 1;
@@ -151,68 +116,51 @@ XmModuleDesc Envelopes() {
     instrument.vibratoSweep = 8;
     instrument.vibratoDepth = 4;
     instrument.vibratoRate = 16;
-    module.instruments = {instrument};
-    return module;
+    return SeedModule("envelopes", 2, {0}, {BusyPattern(16, 2, XmPacking::Masked)}, {instrument});
 }
 
 XmModuleDesc OddSixteenBitLength() {
-    XmModuleDesc module;
-    module.name = "odd 16-bit length";
-    module.channelCount = 1;
-    module.orders = {0};
-    module.patterns = {BusyPattern(4, 1, XmPacking::Masked)};
-    XmSampleDesc sample = Sample16(16, 1, 4, 12);
+    XmSampleDesc sample = Sine16(16, Forward(4, 12));
     std::vector<uint8_t> data = DeltaEncode16(sample.values);
     data.push_back(0x7F);  // a dangling half value
     sample.lengthBytes = static_cast<uint32_t>(data.size());
     sample.rawData = data;
-    module.instruments = {InstrumentWith({sample})};
-    return module;
+    return SeedModule("odd 16-bit length", 1, {0}, {BusyPattern(4, 1, XmPacking::Masked)},
+                      {SeedInstrument({sample})});
 }
 
 XmModuleDesc SampleMap() {
-    XmModuleDesc module;
-    module.name = "sample map";
-    module.channelCount = 4;
-    module.flags = 0;  // Amiga frequency table
-    module.orders = {0, 0};
-    module.restartPosition = 1;
-    module.patterns = {BusyPattern(8, 4, XmPacking::Masked)};
-    XmSampleDesc low = Sample8(32, 1, 0, 32);
+    XmSampleDesc low = Sine8(32, Forward(0, 32));
     low.relativeNote = -12;
     low.finetune = -16;
     low.panning = 40;
-    XmSampleDesc high = Sample16(24, 2, 4, 20);
+    XmSampleDesc high = Sine16(24, PingPong(4, 20));
     high.relativeNote = 12;
     high.finetune = 32;
     high.volume = 48;
-    XmInstrumentDesc instrument = InstrumentWith({low, high, Sample8(8, 0, 0, 0)});
+    XmInstrumentDesc instrument = SeedInstrument({low, high, Sine8(8)});
     for (int note = 0; note < kNoteCount; ++note) {
         instrument.sampleForNote[note] = static_cast<uint8_t>(note < 40 ? 0 : note < 80 ? 1 : 2);
     }
-    module.instruments = {instrument};
+    XmModuleDesc module = SeedModule("sample map", 4, {0, 0},
+                                     {BusyPattern(8, 4, XmPacking::Masked)}, {instrument});
+    module.flags = 0;  // Amiga frequency table
+    module.restartPosition = 1;
     return module;
 }
 
 XmModuleDesc LoopsPastTheEnd() {
-    XmModuleDesc module;
-    module.name = "loops past the end";
+    XmSampleDesc overlong = Sine8(32, Forward(24, 40));
+    XmSampleDesc zeroLoop = Sine16(16, PingPong(8, 0));
+    XmSampleDesc startPast = Sine8(16, Forward(20, 4));
+    XmModuleDesc module = SeedModule("loops past the end", 2, {0},
+                                     {BusyPattern(4, 2, XmPacking::Masked)},
+                                     {SeedInstrument({overlong, zeroLoop, startPast})});
     module.headerSize = 280;
-    module.channelCount = 2;
-    module.orders = {0};
-    module.patterns = {BusyPattern(4, 2, XmPacking::Masked)};
-    XmSampleDesc overlong = Sample8(32, 1, 24, 40);
-    XmSampleDesc zeroLoop = Sample16(16, 2, 8, 0);
-    XmSampleDesc startPast = Sample8(16, 1, 20, 4);
-    module.instruments = {InstrumentWith({overlong, zeroLoop, startPast})};
     return module;
 }
 
 XmModuleDesc VerbatimPackedData() {
-    XmModuleDesc module;
-    module.name = "verbatim packed data";
-    module.channelCount = 2;
-    module.orders = {0, 1};
     XmPatternDesc mixed;
     mixed.rows = 2;
     // raw cell, masked note+effect, masked nothing, masked all five
@@ -221,24 +169,18 @@ XmModuleDesc VerbatimPackedData() {
     XmPatternDesc shortData;
     shortData.rows = 3;
     shortData.packedBytes = std::vector<uint8_t>{0x83, 25};  // ends long before the pattern
-    module.patterns = {mixed, shortData};
-    module.instruments = {InstrumentWith({Sample8(16, 1, 0, 16)})};
-    return module;
+    return SeedModule("verbatim packed data", 2, {0, 1}, {mixed, shortData},
+                      {SeedInstrument({Sine8(16, Forward(0, 16))})});
 }
 
 XmModuleDesc WideAndTall() {
-    XmModuleDesc module;
-    module.name = "wide and tall";
-    module.channelCount = 32;
+    XmPatternDesc tall = MakePattern(256, 32);
+    for (size_t row = 0; row < 256; row += 16) tall.cells[row * 32 + row % 32] = Cell(30, 1);
+    XmModuleDesc module = SeedModule("wide and tall", 32, {1, 0},
+                                     {BusyPattern(2, 32, XmPacking::Raw), tall},
+                                     {SeedInstrument({Sine8(8, Forward(0, 8))})});
     module.defaultSpeed = 3;
     module.defaultBpm = 200;
-    module.orders = {1, 0};
-    XmPatternDesc tall;
-    tall.rows = 256;
-    tall.cells.resize(size_t{256} * 32, NoteCell{});
-    for (size_t row = 0; row < 256; row += 16) tall.cells[row * 32 + row % 32] = Cell(30, 1);
-    module.patterns = {BusyPattern(2, 32, XmPacking::Raw), tall};
-    module.instruments = {InstrumentWith({Sample8(8, 1, 0, 8)})};
     return module;
 }
 

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -15,17 +14,15 @@
 #include <sstream>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "sound/xm_writer.h"
+#include "tests/support/module_builders.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr uint8_t kPatternLoop = 0x60;   // E6y
-constexpr uint8_t kPatternDelay = 0xE0;  // EEy
-constexpr uint8_t kNoteC4 = 49;
 
 // Frames of one tick at 125 BPM: floor(5 x rate / 250).
 constexpr int64_t kTick44100 = 882;
@@ -136,55 +133,10 @@ std::vector<TraceLine> ParseTrace(const fs::path& path, std::string* header) {
     return trace;
 }
 
-NoteCell Cell(uint8_t note, uint8_t instrument = 0, uint8_t volume = 0, uint8_t effect = 0,
-              uint8_t parameter = 0) {
-    return NoteCell{note, instrument, volume, effect, parameter};
-}
-NoteCell Effect(uint8_t effect, uint8_t parameter) { return Cell(0, 0, 0, effect, parameter); }
-
-struct Placed {
-    uint16_t row;
-    uint16_t channel;
-    NoteCell cell;
-};
-
-XmPatternDesc Pattern(uint16_t rows, uint16_t channels, std::vector<Placed> placed = {}) {
-    XmPatternDesc pattern;
-    pattern.rows = rows;
-    pattern.cells.assign(size_t{rows} * channels, NoteCell{});
-    for (const Placed& p : placed) pattern.cells[size_t{p.row} * channels + p.channel] = p.cell;
-    return pattern;
-}
-
-XmModuleDesc Module(uint16_t channels, uint16_t speed, std::vector<uint8_t> orders,
-                    std::vector<XmPatternDesc> patterns) {
-    XmModuleDesc module;
-    module.name = "xmrender test";
-    module.channelCount = channels;
-    module.defaultSpeed = speed;
-    module.defaultBpm = 125;
-    module.orders = std::move(orders);
-    module.patterns = std::move(patterns);
-    return module;
-}
-
-// A looped sine loud enough to be heard, as instrument 1.
+// Instrument 1 of the modules that must be heard: `samples` looped sines, each of 64 values.
 XmInstrumentDesc SineInstrument(size_t samples = 1) {
-    XmInstrumentDesc instrument;
-    instrument.name = "sine";
-    for (size_t s = 0; s < samples; ++s) {
-        XmSampleDesc sample;
-        sample.name = "sine";
-        sample.sixteenBit = true;
-        for (int i = 0; i < 64; ++i) {
-            sample.values.push_back(static_cast<int16_t>(12000 * std::sin(6.2831853 * i / 64)));
-        }
-        sample.loopStart = 0;
-        sample.loopLength = 64;
-        sample.loopBits = 1;
-        instrument.samples.push_back(sample);
-    }
-    return instrument;
+    const XmSampleDesc sine = Sample16(Sine(64, 12000), {kSampleTypeForward, 0, 64}, "sine");
+    return InstrumentWith(std::vector<XmSampleDesc>(samples, sine), "sine");
 }
 
 class XmRender : public ::testing::Test {
@@ -196,7 +148,10 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    fs::path Write(const std::string& name, const XmModuleDesc& module) {
+    // Writes the module under the title these tests have always given it, so its bytes stay
+    // those the renders were first checked on.
+    fs::path Write(const std::string& name, XmModuleDesc module) {
+        module.name = "xmrender test";
         const fs::path path = dir / name;
         WriteBytes(path, WriteXm(module));
         return path;
@@ -240,7 +195,7 @@ protected:
 // ---- length -----------------------------------------------------------------------------------
 
 TEST_F(XmRender, SecondsGiveExactlyFloorOfSecondsTimesRateFrames) {
-    const fs::path input = Write("short.xm", Module(2, 3, {0}, {Pattern(4, 2)}));
+    const fs::path input = Write("short.xm", MakeModule(2, 3, {0}, {MakePattern(4, 2)}));
     struct Case {
         const char* seconds;
         const char* rate;
@@ -267,64 +222,67 @@ TEST_F(XmRender, SecondsGiveExactlyFloorOfSecondsTimesRateFrames) {
 }
 
 TEST_F(XmRender, SongRenderedOnceEndsWhereItWouldRepeat) {
-    const uint8_t loopStart = kPatternLoop;
     struct Case {
         const char* name;
         XmModuleDesc module;
         int64_t ticks;  // at 125 BPM throughout
     };
-    XmModuleDesc restart = Module(1, 3, {0, 1, 2}, {Pattern(4, 1), Pattern(4, 1), Pattern(4, 1)});
+    XmModuleDesc restart =
+        MakeModule(1, 3, {0, 1, 2}, {MakePattern(4, 1), MakePattern(4, 1), MakePattern(4, 1)});
     restart.restartPosition = 1;
-    XmModuleDesc restartOutside = Module(1, 3, {0, 1}, {Pattern(4, 1), Pattern(2, 1)});
+    XmModuleDesc restartOutside = MakeModule(1, 3, {0, 1}, {MakePattern(4, 1), MakePattern(2, 1)});
     restartOutside.restartPosition = 7;
     const Case cases[] = {
         {"two orders of four rows, wrapping to order 0",
-         Module(2, 3, {0, 1}, {Pattern(4, 2), Pattern(4, 2)}), 8 * 3},
+         MakeModule(2, 3, {0, 1}, {MakePattern(4, 2), MakePattern(4, 2)}), 8 * 3},
         {"the same pattern in both orders is played twice",
-         Module(1, 3, {0, 0}, {Pattern(4, 1)}), 8 * 3},
+         MakeModule(1, 3, {0, 0}, {MakePattern(4, 1)}), 8 * 3},
         {"ends with a jump to its own order",
-         Module(2, 3, {0, 1},
-                {Pattern(4, 2), Pattern(4, 2, {{1, 1, Effect(kEffectPositionJump, 1)}})}),
+         MakeModule(2, 3, {0, 1},
+                    {MakePattern(4, 2),
+                     MakePattern(4, 2, {{1, 1, Effect(kEffectPositionJump, 1)}})}),
          6 * 3},
         {"one order jumping to itself",
-         Module(1, 4, {0}, {Pattern(8, 1, {{2, 0, Effect(kEffectPositionJump, 0)}})}), 3 * 4},
+         MakeModule(1, 4, {0}, {MakePattern(8, 1, {{2, 0, Effect(kEffectPositionJump, 0)}})}),
+         3 * 4},
         {"a backward jump",
-         Module(1, 3, {0, 1, 2},
-                {Pattern(4, 1), Pattern(4, 1),
-                 Pattern(4, 1, {{1, 0, Effect(kEffectPositionJump, 1)}})}),
+         MakeModule(1, 3, {0, 1, 2},
+                    {MakePattern(4, 1), MakePattern(4, 1),
+                     MakePattern(4, 1, {{1, 0, Effect(kEffectPositionJump, 1)}})}),
          10 * 3},
         {"a forward jump over an order",
-         Module(1, 3, {0, 1, 2},
-                {Pattern(4, 1, {{0, 0, Effect(kEffectPositionJump, 2)}}), Pattern(4, 1),
-                 Pattern(4, 1)}),
+         MakeModule(1, 3, {0, 1, 2},
+                    {MakePattern(4, 1, {{0, 0, Effect(kEffectPositionJump, 2)}}),
+                     MakePattern(4, 1), MakePattern(4, 1)}),
          5 * 3},
         {"a pattern loop played twice does not stop the render",
-         Module(1, 3, {0},
-                {Pattern(4, 1, {{0, 0, Effect(kEffectExtended, loopStart)},
-                                {2, 0, Effect(kEffectExtended, kPatternLoop | 1)}})}),
+         MakeModule(1, 3, {0},
+                    {MakePattern(4, 1, {{0, 0, ExtendedEffect(kExtendedPatternLoop, 0)},
+                                        {2, 0, ExtendedEffect(kExtendedPatternLoop, 1)}})}),
          7 * 3},
         {"a pattern loop played three times in the second order",
-         Module(2, 3, {0, 1},
-                {Pattern(2, 2),
-                 Pattern(4, 2, {{1, 1, Effect(kEffectExtended, loopStart)},
-                                {2, 1, Effect(kEffectExtended, kPatternLoop | 2)}})}),
+         MakeModule(2, 3, {0, 1},
+                    {MakePattern(2, 2),
+                     MakePattern(4, 2, {{1, 1, ExtendedEffect(kExtendedPatternLoop, 0)},
+                                        {2, 1, ExtendedEffect(kExtendedPatternLoop, 2)}})}),
          (2 + 1 + 2 * 3 + 1) * 3},
-        {"restart position inside the song",
-         restart, 12 * 3},
-        {"restart position outside the song starts over at order 0",
-         restartOutside, 6 * 3},
+        {"restart position inside the song", restart, 12 * 3},
+        {"restart position outside the song starts over at order 0", restartOutside, 6 * 3},
         {"a break into the next order",
-         Module(1, 3, {0, 1},
-                {Pattern(4, 1, {{1, 0, Effect(kEffectPatternBreak, 0x02)}}), Pattern(4, 1)}),
+         MakeModule(1, 3, {0, 1},
+                    {MakePattern(4, 1, {{1, 0, Effect(kEffectPatternBreak, 0x02)}}),
+                     MakePattern(4, 1)}),
          4 * 3},
         {"a break past the end of the shorter first pattern plays its row 0, already played",
-         Module(1, 3, {0, 1},
-                {Pattern(4, 1), Pattern(8, 1, {{3, 0, Effect(kEffectPatternBreak, 0x05)}})}),
+         MakeModule(1, 3, {0, 1},
+                    {MakePattern(4, 1),
+                     MakePattern(8, 1, {{3, 0, Effect(kEffectPatternBreak, 0x05)}})}),
          8 * 3},
         {"a speed change counts the new ticks",
-         Module(1, 3, {0}, {Pattern(4, 1, {{1, 0, Effect(kEffectSpeed, 2)}})}), 3 + 3 * 2},
+         MakeModule(1, 3, {0}, {MakePattern(4, 1, {{1, 0, Effect(kEffectSpeed, 2)}})}), 3 + 3 * 2},
         {"a pattern delay lengthens its row",
-         Module(1, 3, {0}, {Pattern(4, 1, {{1, 0, Effect(kEffectExtended, kPatternDelay | 2)}})}),
+         MakeModule(1, 3, {0},
+                    {MakePattern(4, 1, {{1, 0, ExtendedEffect(kExtendedPatternDelay, 2)}})}),
          4 * 3 + 2 * 3},
     };
     for (const Case& c : cases) {
@@ -337,14 +295,15 @@ TEST_F(XmRender, SongRenderedOnceEndsWhereItWouldRepeat) {
 
 TEST_F(XmRender, TempoChangeTakesEffectOnItsOwnRow) {
     // BPM 150 from row 2: 6 ticks of 882 frames, then 6 of floor(5 x 44100 / 300) = 735.
-    const fs::path input =
-        Write("tempo.xm", Module(1, 3, {0}, {Pattern(4, 1, {{2, 0, Effect(kEffectSpeed, 150)}})}));
+    const XmModuleDesc tempo =
+        MakeModule(1, 3, {0}, {MakePattern(4, 1, {{2, 0, Effect(kEffectSpeed, 150)}})});
+    const fs::path input = Write("tempo.xm", tempo);
     EXPECT_EQ(Render(input).Frames(), 6 * 882 + 6 * 735);
 }
 
 TEST_F(XmRender, SongThatNeverRepeatsStopsAtTwentyMinutes) {
     // 512 rows of 31 ticks at 32 BPM last 20 min 40 s.
-    XmModuleDesc module = Module(1, 31, {0, 1}, {Pattern(256, 1), Pattern(256, 1)});
+    XmModuleDesc module = MakeModule(1, 31, {0, 1}, {MakePattern(256, 1), MakePattern(256, 1)});
     module.defaultBpm = 32;
     const fs::path input = Write("long.xm", module);
     const fs::path wav = dir / "long.wav";
@@ -356,7 +315,8 @@ TEST_F(XmRender, SongThatNeverRepeatsStopsAtTwentyMinutes) {
 }
 
 TEST_F(XmRender, ReportsFramesSongTimeAndSpeedOnOneLine) {
-    const fs::path input = Write("report.xm", Module(2, 3, {0, 1}, {Pattern(4, 2), Pattern(4, 2)}));
+    const fs::path input =
+        Write("report.xm", MakeModule(2, 3, {0, 1}, {MakePattern(4, 2), MakePattern(4, 2)}));
     const Outcome run = Xmrender({"-o", (dir / "r.wav").string(), input.string()});
     EXPECT_EQ(run.status, 0);
     EXPECT_TRUE(run.out.empty()) << run.out;
@@ -372,7 +332,7 @@ TEST_F(XmRender, ReportsFramesSongTimeAndSpeedOnOneLine) {
 }
 
 TEST_F(XmRender, WithoutOutputNameWritesBesideTheInput) {
-    const fs::path input = Write("beside.xm", Module(1, 3, {0}, {Pattern(2, 1)}));
+    const fs::path input = Write("beside.xm", MakeModule(1, 3, {0}, {MakePattern(2, 1)}));
     const Outcome run = Xmrender({input.string()});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(ParseWav(dir / "beside.wav").Frames(), 2 * 3 * kTick44100);
@@ -382,11 +342,10 @@ TEST_F(XmRender, WithoutOutputNameWritesBesideTheInput) {
 
 XmModuleDesc AudibleModule() {
     // Channel 0 plays a note at once and a second one in order 1; channel 1 stays silent.
-    XmModuleDesc module = Module(2, 3, {0, 1},
-                                 {Pattern(4, 2, {{0, 0, Cell(kNoteC4, 1)}}),
-                                  Pattern(4, 2, {{0, 0, Cell(kNoteC4 + 12, 1)}})});
-    module.instruments = {SineInstrument()};
-    return module;
+    return MakeModule(2, 3, {0, 1},
+                      {MakePattern(4, 2, {{0, 0, Cell(kNoteC4, 1)}}),
+                       MakePattern(4, 2, {{0, 0, Cell(kNoteC4 + 12, 1)}})},
+                      {SineInstrument()});
 }
 
 TEST_F(XmRender, PlayingSampleIsHeardAndSilenceIsZero) {
@@ -401,7 +360,7 @@ TEST_F(XmRender, PlayingSampleIsHeardAndSilenceIsZero) {
     EXPECT_GT(firstBlock, 0);
 
     XmModuleDesc silent = AudibleModule();
-    silent.patterns = {Pattern(4, 2), Pattern(4, 2)};
+    silent.patterns = {MakePattern(4, 2), MakePattern(4, 2)};
     const Wav quiet = Render(Write("silent.xm", silent));
     ASSERT_EQ(quiet.Frames(), audible.Frames());
     EXPECT_EQ(quiet.values, std::vector<int16_t>(quiet.values.size(), 0));
@@ -497,10 +456,10 @@ TEST_F(XmRender, TraceHasOneLinePerChannelForEveryTickOfTheOutput) {
 TEST_F(XmRender, TraceFollowsPatternLoopsAndStopsAtTheRepeat) {
     const fs::path input = Write(
         "loop.xm",
-        Module(1, 2, {0, 1},
-               {Pattern(3, 1, {{0, 0, Effect(kEffectExtended, kPatternLoop)},
-                               {1, 0, Effect(kEffectExtended, kPatternLoop | 1)}}),
-                Pattern(2, 1, {{1, 0, Effect(kEffectPositionJump, 1)}})}));
+        MakeModule(1, 2, {0, 1},
+                   {MakePattern(3, 1, {{0, 0, ExtendedEffect(kExtendedPatternLoop, 0)},
+                                       {1, 0, ExtendedEffect(kExtendedPatternLoop, 1)}}),
+                    MakePattern(2, 1, {{1, 0, Effect(kEffectPositionJump, 1)}})}));
     const fs::path csv = dir / "loop.csv";
     const Wav wav = Render(input, {"--trace", csv.string()});
     std::string header;
@@ -516,7 +475,7 @@ TEST_F(XmRender, TraceFollowsPatternLoopsAndStopsAtTheRepeat) {
 }
 
 TEST_F(XmRender, TraceWithSecondsCoversTheTicksThatStartInTheOutput) {
-    const fs::path input = Write("secs.xm", Module(3, 3, {0}, {Pattern(2, 3)}));
+    const fs::path input = Write("secs.xm", MakeModule(3, 3, {0}, {MakePattern(2, 3)}));
     struct Case {
         const char* seconds;
         size_t ticks;
@@ -543,10 +502,10 @@ TEST_F(XmRender, TraceWithSecondsCoversTheTicksThatStartInTheOutput) {
 // ---- refusals and the command line ------------------------------------------------------------
 
 TEST_F(XmRender, RefusedInputsExitOneNamingFileAndReasonAndWriteNothing) {
-    XmModuleDesc seventeen = Module(1, 6, {0}, {Pattern(4, 1)});
+    XmModuleDesc seventeen = MakeModule(1, 6, {0}, {MakePattern(4, 1)});
     seventeen.instruments = {SineInstrument(17)};
     WriteBytes(dir / "text.xm", {'h', 'e', 'l', 'l', 'o', '\n'});
-    WriteBytes(dir / "seventeen.xm", WriteXm(seventeen));
+    Write("seventeen.xm", seventeen);
     WriteBytes(dir / "empty.xm", {});
     fs::create_directory(dir / "folder.xm");
     struct Case {
@@ -581,7 +540,7 @@ TEST_F(XmRender, RefusedInputsExitOneNamingFileAndReasonAndWriteNothing) {
 }
 
 TEST_F(XmRender, UnwritableOutputExitsOneAndLeavesNothing) {
-    const fs::path input = Write("fine.xm", Module(1, 3, {0}, {Pattern(2, 1)}));
+    const fs::path input = Write("fine.xm", MakeModule(1, 3, {0}, {MakePattern(2, 1)}));
     const std::vector<fs::path> before = Entries();
     const Outcome run = Xmrender({"-o", (dir / "no" / "such" / "dir.wav").string(), "--trace",
                                   (dir / "t.csv").string(), input.string()});
@@ -596,7 +555,7 @@ TEST_F(XmRender, UnwritableOutputExitsOneAndLeavesNothing) {
 }
 
 TEST_F(XmRender, BadCommandLinesExitTwoWithUsage) {
-    const std::string input = Write("ok.xm", Module(1, 3, {0}, {Pattern(2, 1)})).string();
+    const std::string input = Write("ok.xm", MakeModule(1, 3, {0}, {MakePattern(2, 1)})).string();
     const std::string out = (dir / "bad.wav").string();
     const std::vector<std::vector<std::string>> cases = {
         {},
@@ -641,7 +600,7 @@ TEST_F(XmRender, BadCommandLinesExitTwoWithUsage) {
 }
 
 TEST_F(XmRender, RateBoundsAreAccepted) {
-    const fs::path input = Write("bounds.xm", Module(1, 3, {0}, {Pattern(1, 1)}));
+    const fs::path input = Write("bounds.xm", MakeModule(1, 3, {0}, {MakePattern(1, 1)}));
     EXPECT_EQ(Render(input, {"--rate", "8000"}).Frames(), 3 * 160);
     // floor(5 x 192000 / 250) = 3840 frames a tick.
     EXPECT_EQ(Render(input, {"--rate", "192000"}).Frames(), 3 * 3840);
@@ -659,12 +618,12 @@ TEST_F(XmRender, HelpPrintsUsageOnStdout) {
 }
 
 TEST_F(XmRender, InfoPrintsTheSummaryAsJson) {
-    XmModuleDesc linear = Module(3, 5, {0, 1, 0}, {Pattern(4, 3), Pattern(8, 3)});
+    XmModuleDesc linear = MakeModule(3, 5, {0, 1, 0}, {MakePattern(4, 3), MakePattern(8, 3)});
     linear.defaultBpm = 140;
     linear.restartPosition = 1;
     linear.instruments = {SineInstrument(1), SineInstrument(2)};
-    XmModuleDesc amiga =
-        Module(8, 6, {2, 0, 1, 2, 4}, {Pattern(1, 8), Pattern(1, 8), Pattern(1, 8)});
+    XmModuleDesc amiga = MakeModule(8, 6, {2, 0, 1, 2, 4},
+                                    {MakePattern(1, 8), MakePattern(1, 8), MakePattern(1, 8)});
     amiga.flags = 0;
     struct Case {
         const char* name;
