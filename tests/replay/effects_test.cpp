@@ -40,7 +40,7 @@ constexpr NoteCell Note(uint8_t volume = 0, uint8_t effect = 0, uint8_t paramete
 }
 // C-4 on instrument 1 with an E effect.
 constexpr NoteCell NoteExtended(uint8_t command, uint8_t value) {
-    return Note(0, kEffectExtended, Extended(command, value));
+    return Note(0, kEffectExtended, SubCommand(command, value));
 }
 // A cell with only a volume-column byte.
 constexpr NoteCell VolumeOnly(uint8_t volume) { return Cell(kNoteNone, 0, volume); }
@@ -264,7 +264,7 @@ TEST_F(Effects, NoteDelay) {
     XmModuleDesc desc = TestModule(1);
     CellAt(desc, 0, 0, 0) = Note(0x30);
     CellAt(desc, 0, 1, 0) =
-        Cell(kNoteC4 + 12, 1, 0x28, kEffectExtended, Extended(kExtendedNoteDelay, 2));
+        Cell(kNoteC4 + 12, 1, 0x28, kEffectExtended, SubCommand(kExtendedNoteDelay, 2));
     Start(desc);
     Tick(6);
     std::vector<int32_t> volumes, frequencies;
@@ -284,7 +284,7 @@ TEST_F(Effects, NoteDelay) {
     desc = TestModule(1);
     CellAt(desc, 0, 0, 0) = Note(0x30);
     CellAt(desc, 0, 1, 0) =
-        Cell(kNoteC4 + 12, 1, 0, kEffectExtended, Extended(kExtendedNoteDelay, 0));
+        Cell(kNoteC4 + 12, 1, 0, kEffectExtended, SubCommand(kExtendedNoteDelay, 0));
     Start(desc);
     Tick(12);
     EXPECT_EQ(V(0).frequency, 8363);
@@ -321,7 +321,7 @@ TEST_F(Effects, PanningAndKeyOff) {
 
 TEST_F(Effects, FineVolumeSlidesShareAMemory) {
     const Ticks volumes =
-        Trace({Note(0x30, kEffectExtended, Extended(kExtendedFineVolumeUp, 4)),
+        Trace({Note(0x30, kEffectExtended, SubCommand(kExtendedFineVolumeUp, 4)),
                ExtendedEffect(kExtendedFineVolumeUp, 0), ExtendedEffect(kExtendedFineVolumeDown, 0),
                ExtendedEffect(kExtendedFineVolumeDown, 2)},
               24, Volume());

@@ -61,7 +61,7 @@ TEST(XmLoaderReadBack, HeaderOrdersAndPatterns) {
     masked.cells[11] = Cell(kNoteNone, 128);  // highest valid instrument, last cell
     XmPatternDesc raw = MakePattern(2, 3);
     raw.packing = XmPacking::Raw;
-    raw.cells[1] = Cell(kFileNoteKeyOff, 129, 0x50, kEffectExtended, Extended(kExtendedNoteCut, 3));
+    raw.cells[1] = Cell(kFileNoteKeyOff, 129, 0x50, kEffectExtended, SubCommand(kExtendedNoteCut, 3));
     raw.cells[4] = Cell(kNoteB7, 255);
     XmPatternDesc empty;
     empty.rows = 8;
@@ -101,7 +101,7 @@ TEST(XmLoaderReadBack, HeaderOrdersAndPatterns) {
     const Pattern& p1 = song->patterns[1];
     ASSERT_EQ(p1.rows, 2);
     ExpectCell(p1.cells[1],
-               Cell(kNoteKeyOff, 0, 0x50, kEffectExtended, Extended(kExtendedNoteCut, 3)), "p1 cell 1");
+               Cell(kNoteKeyOff, 0, 0x50, kEffectExtended, SubCommand(kExtendedNoteCut, 3)), "p1 cell 1");
     ExpectCell(p1.cells[4], Cell(kNoteB7), "p1 cell 4");
     ExpectCell(p1.cells[0], NoteCell{}, "p1 cell 0");
 

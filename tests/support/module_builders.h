@@ -25,14 +25,9 @@ constexpr NoteCell Effect(uint8_t effect, uint8_t parameter) {
     return Cell(kNoteNone, 0, 0, effect, parameter);
 }
 
-// The parameter of an E effect: Extended(kExtendedRetrigger, 3) is the 93 of E93.
-constexpr uint8_t Extended(uint8_t command, uint8_t value) {
-    return static_cast<uint8_t>(command << 4 | (value & 0x0F));
-}
-
 // A cell that carries an E effect and nothing else.
 constexpr NoteCell ExtendedEffect(uint8_t command, uint8_t value) {
-    return Effect(kEffectExtended, Extended(command, value));
+    return Effect(kEffectExtended, SubCommand(command, value));
 }
 
 // ---- patterns ---------------------------------------------------------------------------------
