@@ -63,8 +63,25 @@ void OpenWindow() {
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
 }
 
+// SDL falls back to drivers that show nothing (offscreen, dummy) where it finds no display; the
+// show would then run unseen, waiting for an Escape that cannot come. Such a driver counts as a
+// display only when the user asked for it by name.
+bool ShowsNothing(const char* driver) {
+    return driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+}
+
+bool AskedForByName(const char* driver) {
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    return asked && driver && SDL_strcasestr(asked, driver) != nullptr;
+}
+
 void InitDirectDraw() {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) FatalError(kInitDirectDrawFailed);
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (ShowsNothing(driver) && !AskedForByName(driver)) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        FatalError(kInitDirectDrawFailed);
+    }
     display.videoStarted = true;
 }
 

@@ -72,10 +72,13 @@ void StepFadeout(Channel* ch, const Instrument* instrument) {
 
 void ProcessRowChannel(Song* song, Channel* ch, const NoteCell& cell, RowJumps* jumps) {
     // A tone portamento in the volume column slides like one in the effect column: the playing
-    // note keeps its Sample and pitch and the new note only becomes the target.
+    // note keeps its Sample and pitch and the new note only becomes the target. Beside a note
+    // delay it cannot: the delayed note restarts its Sample, which must then be its own.
+    const bool delayedNote = cell.effect == kEffectExtended &&
+                             (cell.parameter >> 4) == kExtendedNoteDelay && (cell.parameter & 0x0F) != 0;
     const bool tonePortaRow = cell.effect == kEffectTonePorta ||
                               cell.effect == kEffectTonePortaVolumeSlide ||
-                              (cell.volume >> 4) == kVolumeTonePorta;
+                              ((cell.volume >> 4) == kVolumeTonePorta && !delayedNote);
     // Note bytes 97..254 name no note the instruments map; they are ignored.
     const bool hasNote = IsNote(cell.note);
     if (cell.instrument != 0 && !tonePortaRow) ch->instrument = cell.instrument - 1;

@@ -1,6 +1,7 @@
 #include "sound/xm_loader.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -23,6 +24,12 @@ constexpr int kSampleHeaderTailBytes = 23;  // reserved byte and 22-byte name
 constexpr uint8_t kCellMaskFlag = 0x80;
 
 thread_local XmLoadError lastError = XmLoadError::None;
+thread_local uint16_t lastVersion = 0;
+
+constexpr int64_t kVersionOffset = 58;
+// Files before 1.04 store instruments before patterns and a pattern's row count in one byte; read
+// in this layout they would come out as garbage, so they are refused by name.
+constexpr uint16_t kOldestVersion = 0x0104;
 
 bool Refuse(XmLoadError error) {
     lastError = error;
@@ -307,6 +314,9 @@ bool LoadXm(Song* song, Stream* stream) {
     StreamSeek(stream, 0, kSeekFromStart);
     StreamRead(id, kXmIdBytes, stream);
     if (std::memcmp(id, kXmId, kXmIdBytes) != 0) return Refuse(XmLoadError::NotXm);
+    StreamSeek(stream, kVersionOffset, kSeekFromStart);
+    lastVersion = ReadU16(stream);
+    if (lastVersion < kOldestVersion) return Refuse(XmLoadError::OldVersion);
 
     song->tickCallback = ReplayTick;
     song->initialGlobalVolume = 64;
@@ -355,6 +365,12 @@ const char* XmLoadErrorText(XmLoadError error) {
         case XmLoadError::TooManyInstruments: return "too many instruments (more than 128)";
         case XmLoadError::TooManyRows: return "a pattern has more than 256 rows";
         case XmLoadError::TooManySamples: return "too many samples in an instrument (more than 16)";
+        case XmLoadError::OldVersion: {
+            thread_local char text[80];
+            std::snprintf(text, sizeof text, "XM format version %x.%02x is older than 1.04, the oldest one read",
+                          lastVersion >> 8, lastVersion & 0xFF);
+            return text;
+        }
     }
     return "unknown error";
 }

@@ -20,6 +20,8 @@ enum class XmLoadError {
     TooManyInstruments,    // more than 128
     TooManyRows,           // a pattern of more than 256 rows
     TooManySamples,        // an instrument with more than 16 samples
+    OldVersion,            // a format version before 1.04, whose layout differs
 };
 XmLoadError LastXmLoadError();
+// What the error means; for OldVersion it names the version of the last refused file.
 const char* XmLoadErrorText(XmLoadError error);

@@ -48,15 +48,35 @@ std::array<uint8_t, kWavHeaderBytes> WavHeader(int32_t rateHz, int32_t channels,
     return h;
 }
 
+std::array<uint8_t, kWavHeaderBytes> WavStreamHeader(int32_t rateHz, int32_t channels) {
+    auto h = WavHeader(rateHz, channels, 0);
+    Put32(&h[4], std::numeric_limits<uint32_t>::max());
+    Put32(&h[40], std::numeric_limits<uint32_t>::max());
+    return h;
+}
+
 uint32_t WavMaxFrames(int32_t channels) {
     const uint32_t blockAlign = static_cast<uint32_t>(channels) * kBytesPerValue;
     return (std::numeric_limits<uint32_t>::max() - (kWavHeaderBytes - 8)) / blockAlign;
 }
 
 bool OpenWav(WavFile* wav, const char* path, int32_t rateHz, int32_t channels) {
-    *wav = WavFile{std::fopen(path, "wb"), rateHz, channels, 0, false};
+    *wav = WavFile{std::fopen(path, "wb"), rateHz, channels, 0, false, true, 0};
     if (!wav->file) return false;
     const auto header = WavHeader(rateHz, channels, 0);
+    wav->failed = std::fwrite(header.data(), 1, header.size(), wav->file) != header.size();
+    return !wav->failed;
+}
+
+bool OpenWavStream(WavFile* wav, std::FILE* file, int32_t rateHz, int32_t channels, int64_t frames) {
+    *wav = WavFile{file, rateHz, channels, 0, false, false, frames};
+    if (frames > int64_t{WavMaxFrames(channels)}) {
+        wav->failed = true;
+        return false;
+    }
+    const auto header = frames == kWavUnknownFrames
+                            ? WavStreamHeader(rateHz, channels)
+                            : WavHeader(rateHz, channels, static_cast<uint32_t>(frames));
     wav->failed = std::fwrite(header.data(), 1, header.size(), wav->file) != header.size();
     return !wav->failed;
 }
@@ -89,10 +109,16 @@ bool FinishWav(WavFile* wav) {
     bool ok = !wav->failed;
     if (ok) {
         const auto header = WavHeader(wav->rateHz, wav->channels, wav->frames);
-        ok = std::fseek(wav->file, 0, SEEK_SET) == 0 &&
-             std::fwrite(header.data(), 1, header.size(), wav->file) == header.size();
+        if (std::fflush(wav->file) == 0 && std::fseek(wav->file, 0, SEEK_SET) == 0) {
+            ok = std::fwrite(header.data(), 1, header.size(), wav->file) == header.size();
+        } else {
+            // A pipe: the header went out first and stays. The stream header holds for any
+            // length; an exact one only for the frames it announced.
+            ok = !wav->ownsFile && (wav->announcedFrames == kWavUnknownFrames ||
+                                    wav->announcedFrames == int64_t{wav->frames});
+        }
     }
-    ok = std::fclose(wav->file) == 0 && ok;
+    ok = (wav->ownsFile ? std::fclose(wav->file) : std::fflush(wav->file)) == 0 && ok;
     wav->file = nullptr;
     return ok;
 }

@@ -29,6 +29,7 @@ constexpr int32_t kDefaultRateHz = 44100;
 constexpr int32_t kMinRateHz = 8000;
 constexpr int32_t kMaxRateHz = 192000;
 constexpr int32_t kStereo = 2;
+constexpr char kStandardOutput[] = "-";
 constexpr char kUsage[] =
     "usage: xmrender [--rate HZ] [--seconds S] [--trace FILE] [-o OUT.wav] INPUT.xm\n"
     "       xmrender --info INPUT.xm\n"
@@ -41,6 +42,7 @@ constexpr char kUsage[] =
     "                (at most 20 minutes)\n"
     "  --trace FILE  CSV of every Voice after every tick of the output\n"
     "  -o OUT.wav    the WAV file (default: INPUT with the extension .wav)\n"
+    "                FILE or OUT.wav '-' is standard output\n"
     "  --info        print the module's summary as JSON instead of rendering\n"
     "  --help        print this text\n";
 
@@ -166,6 +168,10 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
         *error = "--seconds is too long for one WAV file";
         return false;
     }
+    if (options->output == kStandardOutput && options->trace == kStandardOutput) {
+        *error = "-o - and --trace - cannot both go to standard output";
+        return false;
+    }
     if (options->output.empty()) {
         std::filesystem::path derived(options->input);
         derived.replace_extension(".wav");
@@ -233,9 +239,23 @@ void PrintInfo(const Song* song) {
 }
 
 // Output goes to a name of its own first and takes the asked-for name only once everything was
-// written, so a failed run leaves no file behind that looks complete.
+// written, so a failed run leaves no file behind that looks complete. Standard output is written
+// as it goes: it has no name to take.
 std::string PartialName(const std::string& path) {
+    if (path.empty() || path == kStandardOutput) return "";
     return path + ".partial-" + std::to_string(getpid());
+}
+
+std::FILE* OpenOutput(const std::string& partial) {
+    return partial.empty() ? stdout : std::fopen(partial.c_str(), "wb");
+}
+
+bool CloseOutput(std::FILE* file) { return file == stdout ? std::fflush(file) == 0 : std::fclose(file) == 0; }
+
+bool Publish(const std::string& partial, const std::string& path) {
+    if (partial.empty() || std::rename(partial.c_str(), path.c_str()) == 0) return true;
+    std::fprintf(stderr, "xmrender: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+    return false;
 }
 
 std::string SongTime(int64_t frames, int32_t rateHz) {
@@ -256,16 +276,21 @@ int Render(const Options& options, Song* song) {
     }
 
     const std::string wavPartial = PartialName(options.output);
-    const std::string tracePartial = options.trace.empty() ? "" : PartialName(options.trace);
+    const std::string tracePartial = PartialName(options.trace);
     WavFile wav{};
     std::FILE* trace = nullptr;
-    bool ok = OpenWav(&wav, wavPartial.c_str(), options.rateHz, kStereo);
+    // On standard output a render of known length gets its exact header at once; one played once
+    // to its end gets the stream header, corrected at the end where standard output is a file.
+    bool ok = wavPartial.empty()
+                  ? OpenWavStream(&wav, stdout, options.rateHz, kStereo,
+                                  options.frames == kRenderOnce ? kWavUnknownFrames : options.frames)
+                  : OpenWav(&wav, wavPartial.c_str(), options.rateHz, kStereo);
     if (!ok) {
         std::fprintf(stderr, "xmrender: cannot write %s: %s\n", options.output.c_str(),
                      std::strerror(errno));
     }
-    if (ok && !tracePartial.empty()) {
-        trace = std::fopen(tracePartial.c_str(), "wb");
+    if (ok && !options.trace.empty()) {
+        trace = OpenOutput(tracePartial);
         if (!trace) {
             std::fprintf(stderr, "xmrender: cannot write %s: %s\n", options.trace.c_str(),
                          std::strerror(errno));
@@ -280,24 +305,18 @@ int Render(const Options& options, Song* song) {
     }
     CloseAudioOutput();
     const bool wavClosed = FinishWav(&wav);
-    const bool traceClosed = !trace || std::fclose(trace) == 0;
+    const bool traceClosed = !trace || CloseOutput(trace);
     if (ok && (!wavClosed || !traceClosed)) {
         std::fprintf(stderr, "xmrender: writing the output failed\n");
         ok = false;
     }
-    if (ok && std::rename(wavPartial.c_str(), options.output.c_str()) != 0) {
-        std::fprintf(stderr, "xmrender: cannot write %s: %s\n", options.output.c_str(),
-                     std::strerror(errno));
-        ok = false;
-    }
-    if (ok && trace && std::rename(tracePartial.c_str(), options.trace.c_str()) != 0) {
-        std::fprintf(stderr, "xmrender: cannot write %s: %s\n", options.trace.c_str(),
-                     std::strerror(errno));
-        std::remove(options.output.c_str());
+    ok = ok && Publish(wavPartial, options.output);
+    if (ok && trace && !Publish(tracePartial, options.trace)) {
+        if (!wavPartial.empty()) std::remove(options.output.c_str());
         ok = false;
     }
     if (!ok) {
-        std::remove(wavPartial.c_str());
+        if (!wavPartial.empty()) std::remove(wavPartial.c_str());
         if (!tracePartial.empty()) std::remove(tracePartial.c_str());
         return kExitFailure;
     }

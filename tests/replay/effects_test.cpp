@@ -290,6 +290,25 @@ TEST_F(Effects, NoteDelay) {
     EXPECT_EQ(V(0).frequency, 8363);
     EXPECT_EQ(Ch(0).note, 60);
     EXPECT_EQ(TriggerTicks(0), Ticks{0});
+
+    // Beside a note delay a volume-column tone portamento cannot keep the playing Sample: the
+    // delayed note starts its own instrument's Sample, at that Sample's volume and pitch.
+    FreeSong(song);
+    song = nullptr;
+    desc = TestModule(1);
+    XmSampleDesc other = desc.instruments[0].samples[0];
+    other.volume = 40;
+    other.relativeNote = 12;
+    desc.instruments.push_back(InstrumentWith({other}));
+    CellAt(desc, 0, 0, 0) = Note(0x30);
+    CellAt(desc, 0, 1, 0) = Cell(kNoteC4 + 1, 2, VolumeColumn(kVolumeTonePorta, 1), kEffectExtended,
+                                 SubCommand(kExtendedNoteDelay, 1));
+    Start(desc);
+    Tick(8);
+    EXPECT_EQ(V(0).sample, song->instruments[1].samples[0]);
+    EXPECT_EQ(Ch(0).volume, 40);
+    EXPECT_EQ(V(0).frequency, 17720) << "C#-5: 8363 Hz x 2^(13/12)";
+    EXPECT_EQ(TriggerTicks(0), (Ticks{0, 7}));
 }
 
 TEST_F(Effects, GlobalVolume) {

@@ -424,6 +424,9 @@ TEST(XmLoaderRefuses, HeaderLimits) {
              d.instruments.push_back(InstrumentWith(std::vector<XmSampleDesc>(17, Sample8({1}))));
          },
          XmLoadError::TooManySamples},
+        // Older files put the instruments first and a pattern's row count in one byte.
+        {"version 1.02", [](XmModuleDesc& d) { d.version = 0x0102; }, XmLoadError::OldVersion},
+        {"version 1.03", [](XmModuleDesc& d) { d.version = 0x0103; }, XmLoadError::OldVersion},
     };
     for (const Case& c : cases) {
         XmModuleDesc desc = ModuleWith({InstrumentWith({Sample8({1, 2})})});
@@ -431,6 +434,8 @@ TEST(XmLoaderRefuses, HeaderLimits) {
         EXPECT_FALSE(LoadBytes(WriteXm(desc))) << c.name;
         EXPECT_EQ(LastXmLoadError(), c.why) << c.name;
     }
+    EXPECT_STREQ(XmLoadErrorText(XmLoadError::OldVersion),
+                 "XM format version 1.03 is older than 1.04, the oldest one read");
     EXPECT_TRUE(Load(ModuleWith({})));
     EXPECT_EQ(LastXmLoadError(), XmLoadError::None);
 }

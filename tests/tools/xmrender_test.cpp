@@ -380,6 +380,41 @@ TEST_F(XmRender, SongOnceIsThePrefixOfALongerRender) {
     EXPECT_TRUE(std::equal(second + tick, second + 12 * tick, longer.values.begin() + tick));
 }
 
+// `-o -` is standard output. Redirected to a file it gets the same bytes as -o FILE; through a
+// pipe, a render played once announces the stream sizes in its header, since its length is known
+// only at the end, and a render of given seconds its exact ones.
+TEST_F(XmRender, DashWritesTheWavToStandardOutput) {
+    const fs::path input = Write("piped.xm", AudibleModule());
+    for (const std::vector<std::string>& length : {std::vector<std::string>{},
+                                                   std::vector<std::string>{"--seconds", "1"}}) {
+        SCOPED_TRACE(length.empty() ? "once" : "one second");
+        std::vector<std::string> args = length;
+        args.insert(args.end(), {"-o", (dir / "file.wav").string(), input.string()});
+        ASSERT_EQ(Xmrender(args).status, 0);
+        const std::vector<uint8_t> file = ReadBytes(dir / "file.wav");
+        ASSERT_GT(file.size(), 44u);
+
+        args = length;
+        args.insert(args.end(), {"-o", "-", input.string()});
+        const Outcome redirected = Xmrender(args);
+        EXPECT_EQ(redirected.status, 0) << redirected.err;
+        EXPECT_TRUE(file == std::vector<uint8_t>(redirected.out.begin(), redirected.out.end()));
+        EXPECT_EQ(Lines(redirected.err).size(), 1u) << redirected.err;
+
+        std::string command = "cd " + Quote(dir.string()) + " && " + Quote(XMRENDER_PATH);
+        for (const std::string& arg : args) command += " " + Quote(arg);
+        command += " 2>/dev/null | cat >piped.wav";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        std::vector<uint8_t> piped = ReadBytes(dir / "piped.wav");
+        ASSERT_EQ(piped.size(), file.size());
+        const uint32_t announced = length.empty() ? 0xFFFFFFFF : U32(file, 40);
+        EXPECT_EQ(U32(piped, 4), length.empty() ? 0xFFFFFFFF : U32(file, 4));
+        EXPECT_EQ(U32(piped, 40), announced);
+        EXPECT_TRUE(std::equal(file.begin() + 44, file.end(), piped.begin() + 44));
+        EXPECT_FALSE(fs::exists(dir / "-"));
+    }
+}
+
 TEST_F(XmRender, SameInputGivesIdenticalBytes) {
     const fs::path input = Write("twice.xm", AudibleModule());
     std::vector<uint8_t> wavs[2];
@@ -584,6 +619,7 @@ TEST_F(XmRender, BadCommandLinesExitTwoWithUsage) {
         {"--seconds", "99999999999999999999999", input},
         {"--seconds", "30000", "--rate", "192000", input},  // more than a WAV file can hold
         {input, input},
+        {"-o", "-", "--trace", "-", input},  // one standard output for two streams
     };
     for (const std::vector<std::string>& args : cases) {
         std::string line;
