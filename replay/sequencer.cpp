@@ -75,7 +75,8 @@ void ProcessRowChannel(Song* song, Channel* ch, const NoteCell& cell, RowJumps* 
     // note keeps its Sample and pitch and the new note only becomes the target. Beside a note
     // delay it cannot: the delayed note restarts its Sample, which must then be its own.
     const bool delayedNote = cell.effect == kEffectExtended &&
-                             (cell.parameter >> 4) == kExtendedNoteDelay && (cell.parameter & 0x0F) != 0;
+                             (cell.parameter >> 4) == kExtendedNoteDelay &&
+                             (cell.parameter & 0x0F) != 0;
     const bool tonePortaRow = cell.effect == kEffectTonePorta ||
                               cell.effect == kEffectTonePortaVolumeSlide ||
                               ((cell.volume >> 4) == kVolumeTonePorta && !delayedNote);

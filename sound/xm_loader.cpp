@@ -367,7 +367,8 @@ const char* XmLoadErrorText(XmLoadError error) {
         case XmLoadError::TooManySamples: return "too many samples in an instrument (more than 16)";
         case XmLoadError::OldVersion: {
             thread_local char text[80];
-            std::snprintf(text, sizeof text, "XM format version %x.%02x is older than 1.04, the oldest one read",
+            std::snprintf(text, sizeof text,
+                          "XM format version %x.%02x is older than 1.04, the oldest one read",
                           lastVersion >> 8, lastVersion & 0xFF);
             return text;
         }

@@ -68,7 +68,8 @@ bool OpenWav(WavFile* wav, const char* path, int32_t rateHz, int32_t channels) {
     return !wav->failed;
 }
 
-bool OpenWavStream(WavFile* wav, std::FILE* file, int32_t rateHz, int32_t channels, int64_t frames) {
+bool OpenWavStream(WavFile* wav, std::FILE* file, int32_t rateHz, int32_t channels,
+                   int64_t frames) {
     *wav = WavFile{file, rateHz, channels, 0, false, false, frames};
     if (frames > int64_t{WavMaxFrames(channels)}) {
         wav->failed = true;

@@ -36,7 +36,8 @@ bool OpenWav(WavFile* wav, const char* path, int32_t rateHz, int32_t channels);
 // Writes to a file the caller keeps open, such as standard output. With `frames` (0 or more) the
 // header is exact from the start; with kWavUnknownFrames it is the stream header, made exact at
 // the end where the file can seek (standard output redirected to a file).
-bool OpenWavStream(WavFile* wav, std::FILE* file, int32_t rateHz, int32_t channels, int64_t frames);
+bool OpenWavStream(WavFile* wav, std::FILE* file, int32_t rateHz, int32_t channels,
+                   int64_t frames);
 // Appends `frames` frames of interleaved values, stored little-endian whatever the host's order.
 // False once a write has failed or the file would pass WavMaxFrames.
 bool WriteWavFrames(WavFile* wav, const int16_t* values, uint32_t frames);

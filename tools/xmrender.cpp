@@ -250,7 +250,9 @@ std::FILE* OpenOutput(const std::string& partial) {
     return partial.empty() ? stdout : std::fopen(partial.c_str(), "wb");
 }
 
-bool CloseOutput(std::FILE* file) { return file == stdout ? std::fflush(file) == 0 : std::fclose(file) == 0; }
+bool CloseOutput(std::FILE* file) {
+    return (file == stdout ? std::fflush(file) : std::fclose(file)) == 0;
+}
 
 bool Publish(const std::string& partial, const std::string& path) {
     if (partial.empty() || std::rename(partial.c_str(), path.c_str()) == 0) return true;

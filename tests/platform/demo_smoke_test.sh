@@ -30,7 +30,8 @@ echo "without a display: status $status after $elapsed_ms ms"
 env -u DISPLAY -u WAYLAND_DISPLAY SDL_VIDEODRIVER=dummy "$demo" 2>"$stderr_file" &
 dummy_pid=$!
 sleep 1
-kill -0 "$dummy_pid" 2>/dev/null || fail "with SDL_VIDEODRIVER=dummy the show did not run: $(cat "$stderr_file")"
+kill -0 "$dummy_pid" 2>/dev/null ||
+    fail "with SDL_VIDEODRIVER=dummy the show did not run: $(cat "$stderr_file")"
 kill -TERM "$dummy_pid" 2>/dev/null
 wait "$dummy_pid"
 status=$?

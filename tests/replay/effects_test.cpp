@@ -135,6 +135,16 @@ TEST_F(Effects, TonePortamentoKeepsItsSpeed) {
     EXPECT_EQ(TriggerTicks(0), Ticks{0}) << "the notes of 3xx and 5xy rows are only targets";
     FreeSong(song);
     song = nullptr;
+    // Speeds that do not divide the distance stop exactly on the target, down (305 to B-3,
+    // 64 units) and up (30C to C#4, 128 units).
+    EXPECT_EQ(Trace({Note(), Cell(kNoteC4 - 1, 0, 0, kEffectTonePorta, 0x05),
+                     Cell(kNoteC4 + 1, 0, 0, kEffectTonePorta, 0x0C)},
+                    18, Period()),
+              (Ticks{4608, 4608, 4608, 4608, 4608, 4608,  //
+                     4608, 4628, 4648, 4668, 4672, 4672,  //
+                     4672, 4624, 4576, 4544, 4544, 4544}));
+    FreeSong(song);
+    song = nullptr;
     // A tone portamento with a note on a channel that has nothing playing only sets the target.
     EXPECT_EQ(Trace({Note(0, kEffectTonePorta, 0x08)}, 2, Period()), (Ticks{0, 32}));
     EXPECT_EQ(V(0).sample, nullptr);
@@ -278,6 +288,19 @@ TEST_F(Effects, NoteDelay) {
     EXPECT_EQ(Ch(0).note, 60);
     EXPECT_EQ(TriggerTicks(0), (Ticks{0, 8})) << "on tick 2 of row 1, not on its tick 0";
 
+    // With its instrument and no volume-column value, the delayed note takes the Sample's own
+    // volume, not the 32 of the note before it.
+    FreeSong(song);
+    song = nullptr;
+    desc = TestModule(1);
+    CellAt(desc, 0, 0, 0) = Note(0x30);
+    CellAt(desc, 0, 1, 0) =
+        Cell(kNoteC4 + 12, 1, 0, kEffectExtended, SubCommand(kExtendedNoteDelay, 2));
+    Start(desc);
+    Tick(9);
+    EXPECT_EQ(Ch(0).volume, 64);
+    EXPECT_EQ(V(0).volume, 127);
+
     // ED0 never starts the note, though the channel has taken it over.
     FreeSong(song);
     song = nullptr;
@@ -322,6 +345,12 @@ TEST_F(Effects, GlobalVolume) {
     EXPECT_EQ(volumes[17], 127) << "H does not send a volume";
     EXPECT_EQ(volumes[18], 117) << "the next row's first tick sends the slid global volume";
     EXPECT_EQ(song->globalVolume, 59);
+    FreeSong(song);
+    song = nullptr;
+    // Sliding up stops at 64.
+    EXPECT_EQ(Trace({Note(0, kEffectGlobalVolume, 0x3C), Effect(kEffectGlobalVolumeSlide, 0x20)},
+                    12, [this] { return song->globalVolume; }),
+              (Ticks{60, 60, 60, 60, 60, 60, 60, 62, 64, 64, 64, 64}));
 }
 
 TEST_F(Effects, PanningAndKeyOff) {

@@ -76,6 +76,33 @@ TEST(Pitch, AutoVibratoWaveforms) {
     }
 }
 
+TEST(Pitch, AutoVibratoRoundsTowardMinusInfinity) {
+    // At depth 5 the amount is no multiple of 64: -315 / 64 rounds to -5, not to -4, so the
+    // negative half reaches as far below the pitch as the positive half above it, and further.
+    struct Case {
+        uint8_t type;
+        int32_t position, offset, frequency;  // the frequency of C-4 with that offset
+    };
+    const Case cases[] = {
+        {kAutoVibratoSine, 192, -5, 8325},     {kAutoVibratoSine, 64, 4, 8393},
+        {kAutoVibratoRampDown, 1, -1, 8355},   {kAutoVibratoRampUp, 254, -1, 8355},
+        {kAutoVibratoSquare, 128, -5, 8325},
+    };
+    Song song{};
+    song.flags = kLinearFrequencyFlag;
+    for (const Case& c : cases) {
+        Instrument instrument{};
+        instrument.vibratoType = c.type;
+        instrument.vibratoDepth = 5;
+        Channel channel{};
+        channel.autoVibratoPosition = c.position;
+        ApplyAutoVibrato(&channel, &instrument);
+        EXPECT_EQ(channel.pitchOffset, c.offset) << +c.type << " at " << c.position;
+        const int32_t c4Period = LinearPeriodForNote(kNoteC4 - kNoteC0, 0);
+        EXPECT_EQ(FrequencyForPeriod(&song, c4Period, channel.pitchOffset), c.frequency);
+    }
+}
+
 TEST(Pitch, AutoVibratoSweepGrowsTheDepth) {
     Instrument instrument{};
     instrument.vibratoType = 1;  // square: a constant 64 makes the sweep easy to read
