@@ -10,8 +10,10 @@ cd "$(dirname "$0")"
 
 # xvfb and xdotool: the demo's smoke test runs the real program on a virtual display and holds
 # Escape down there.
+# libpng-dev: previews of the generated pictures; libfreetype-dev and fonts-dejavu-core: the font
+# sheet is rasterised from a freely licensed font at build time.
 packages=(cmake g++ ninja-build pkg-config libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev
-          xvfb xdotool)
+          libpng-dev libfreetype-dev fonts-dejavu-core xvfb xdotool)
 
 install_missing() {
     local missing=()

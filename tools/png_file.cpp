@@ -1,0 +1,70 @@
+#include "tools/png_file.h"
+
+#include <png.h>
+
+#include <cstdio>
+
+namespace {
+
+struct PngWrite {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    std::FILE* file = nullptr;
+    ~PngWrite() {
+        if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
+        if (file) std::fclose(file);
+    }
+};
+
+}  // namespace
+
+bool WritePngRgb(const std::string& path, int32_t width, int32_t height,
+                 const std::vector<uint8_t>& rgb, std::string* error) {
+    if (width <= 0 || height <= 0 ||
+        rgb.size() != static_cast<size_t>(width) * static_cast<size_t>(height) * 3) {
+        *error = "the picture's size does not match its pixels";
+        return false;
+    }
+    PngWrite w;
+    w.file = std::fopen(path.c_str(), "wb");
+    if (!w.file) {
+        *error = "cannot open " + path;
+        return false;
+    }
+    w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (w.png) w.info = png_create_info_struct(w.png);
+    if (!w.info) {
+        *error = "out of memory";
+        return false;
+    }
+    // libpng reports its errors by longjmp; nothing with a destructor lives between here and the
+    // calls that may jump.
+    if (setjmp(png_jmpbuf(w.png))) {
+        *error = "cannot write " + path;
+        return false;
+    }
+    png_init_io(w.png, w.file);
+    png_set_IHDR(w.png, w.info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(w.png, w.info);
+    for (int32_t y = 0; y < height; ++y) {
+        png_write_row(w.png, const_cast<png_bytep>(&rgb[static_cast<size_t>(y) * width * 3]));
+    }
+    png_write_end(w.png, nullptr);
+    const bool closed = std::fclose(w.file) == 0;
+    w.file = nullptr;
+    if (!closed) *error = "cannot write " + path;
+    return closed;
+}
+
+std::vector<uint8_t> IndexedToRgb(const std::vector<uint8_t>& indices, const uint8_t* palette) {
+    std::vector<uint8_t> rgb(indices.size() * 3);
+    for (size_t i = 0; i < indices.size(); ++i) {
+        for (int c = 0; c < 3; ++c) {
+            // 6-bit intensity to 8 bits, 63 to 255.
+            rgb[3 * i + c] = static_cast<uint8_t>(palette[3 * indices[i] + c] * 255 / 63);
+        }
+    }
+    return rgb;
+}
