@@ -1,7 +1,10 @@
 # Writes the embedded data block's assembly (cmake -DLAYOUT=... -DOUTPUT=file.S -P this file).
-# LAYOUT lists "symbol|file|align|minOffset" in block order. Runs at build time, once every
-# generator has written its file, so the offsets come from the real sizes; an asset that would lie
-# less than its minOffset into the block stops the build.
+# LAYOUT lists "symbol|file|align|minOffset|minSize|maxSize" in block order (empty sizes: no
+# bound). Runs at build time, once every generator has written its file, so the offsets come from
+# the real sizes; an asset that would lie less than its minOffset into the block, or whose size is
+# out of its bounds, stops the build.
+cmake_minimum_required(VERSION 3.25)
+
 if(NOT DEFINED LAYOUT OR NOT DEFINED OUTPUT)
   message(FATAL_ERROR "usage: cmake -DLAYOUT=symbol|file|align|minOffset;... -DOUTPUT=file.S -P embed_layout.cmake")
 endif()
@@ -17,6 +20,15 @@ foreach(entry IN LISTS LAYOUT)
   list(GET fields 1 file)
   list(GET fields 2 align)
   list(GET fields 3 minOffset)
+  list(LENGTH fields fieldCount)
+  set(minSize "")
+  set(maxSize "")
+  if(fieldCount GREATER 4)
+    list(GET fields 4 minSize)
+  endif()
+  if(fieldCount GREATER 5)
+    list(GET fields 5 maxSize)
+  endif()
   math(EXPR alignMask "${align} - 1")
   math(EXPR alignBits "${align} & ${alignMask}")
   if(align LESS 1 OR align GREATER blockAlign OR NOT alignBits EQUAL 0)
@@ -29,6 +41,12 @@ foreach(entry IN LISTS LAYOUT)
                         "assets ahead of it")
   endif()
   file(SIZE "${file}" size)
+  if(NOT minSize STREQUAL "" AND size LESS minSize)
+    message(FATAL_ERROR "embedded block: ${name} is ${size} bytes, less than the ${minSize} it must hold")
+  endif()
+  if(NOT maxSize STREQUAL "" AND size GREATER maxSize)
+    message(FATAL_ERROR "embedded block: ${name} is ${size} bytes, more than its ${maxSize}")
+  endif()
   math(EXPR pad "${aligned} - ${offset}")
   if(pad GREATER 0)
     string(APPEND body "    .zero ${pad}\n")

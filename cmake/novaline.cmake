@@ -50,13 +50,14 @@ function(novaline_test)
 endfunction()
 
 # novaline_embed(NAME symbol GENERATOR program [ARGS args...] [ALIGN bytes] [MIN_OFFSET bytes]
-#                [DESCRIPTION text])
+#                [SIZE bytes | MIN_SIZE bytes] [DESCRIPTION text])
 # Runs `program OUTPUT args...` at build time and places what it wrote in the embedded data block,
 # in the order of the calls, at an offset that is a multiple of ALIGN (default 16) and at least
-# MIN_OFFSET. Code reads it through the generated assets/embedded_data.h as `symbol` (its bytes)
+# MIN_OFFSET. The build stops when the output is not SIZE bytes, or shorter than MIN_SIZE. Code reads it through the generated assets/embedded_data.h as `symbol` (its bytes)
 # and `symbolBytes` (their count). Call it from assets/ only, before novaline_embedded_block().
 function(novaline_embed)
-  cmake_parse_arguments(PARSE_ARGV 0 arg "" "NAME;GENERATOR;ALIGN;MIN_OFFSET;DESCRIPTION" "ARGS")
+  cmake_parse_arguments(PARSE_ARGV 0 arg "" "NAME;GENERATOR;ALIGN;MIN_OFFSET;SIZE;MIN_SIZE;DESCRIPTION"
+                        "ARGS")
   if(NOT arg_NAME OR NOT arg_GENERATOR)
     message(FATAL_ERROR "novaline_embed needs NAME and GENERATOR")
   endif()
@@ -66,6 +67,14 @@ function(novaline_embed)
   if(NOT arg_MIN_OFFSET)
     set(arg_MIN_OFFSET 0)
   endif()
+  # The layout checks sizes as a range: SIZE is the range of one value.
+  set(maxSize "")
+  if(arg_SIZE)
+    set(arg_MIN_SIZE ${arg_SIZE})
+    set(maxSize ${arg_SIZE})
+  elseif(NOT arg_MIN_SIZE)
+    set(arg_MIN_SIZE 0)
+  endif()
   set(output ${CMAKE_CURRENT_BINARY_DIR}/${arg_NAME}.bin)
   add_custom_command(
     OUTPUT ${output}
@@ -74,7 +83,7 @@ function(novaline_embed)
     COMMENT "Generating ${arg_NAME} with ${arg_GENERATOR}"
     VERBATIM)
   set_property(GLOBAL APPEND PROPERTY NOVALINE_EMBEDDED
-    "${arg_NAME}|${output}|${arg_ALIGN}|${arg_MIN_OFFSET}|${arg_DESCRIPTION}")
+    "${arg_NAME}|${output}|${arg_ALIGN}|${arg_MIN_OFFSET}|${arg_MIN_SIZE}|${maxSize}|${arg_DESCRIPTION}")
 endfunction()
 
 # The `assets` library: the data block of every novaline_embed call so far, laid out at build time
@@ -91,9 +100,11 @@ function(novaline_embedded_block)
     list(GET fields 1 file)
     list(GET fields 2 align)
     list(GET fields 3 minOffset)
-    list(GET fields 4 description)
+    list(GET fields 4 minSize)
+    list(GET fields 5 maxSize)
+    list(GET fields 6 description)
     list(APPEND files ${file})
-    list(APPEND layout "${name}|${file}|${align}|${minOffset}")
+    list(APPEND layout "${name}|${file}|${align}|${minOffset}|${minSize}|${maxSize}")
     if(description)
       string(APPEND declarations "// ${description}\n")
     endif()
