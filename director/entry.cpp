@@ -4,6 +4,8 @@
 #include "director/module_file.h"
 #include "director/song_clock.h"
 #include "director/timeline.h"
+#include "effects/colour_table.h"
+#include "effects/wave_plane.h"
 #include "platform/display.h"
 #include "platform/keyboard.h"
 #include "sound/audio_output.h"
@@ -27,9 +29,9 @@ int RunDemo() {
     OpenAudioOutput(kOutputRateHz);
     song = CreateSong("quindolo.xm", nullptr);
 
-    // The effects' own tables join the motion tables here, and their wave plane after the
-    // frame buffer, as each effect arrives.
+    // The effects' tables; the wave plane's map follows the frame buffer.
     BuildMotionTables();
+    InitOverlayColours();
 
     OpenWindow();
     InitInput();
@@ -38,6 +40,7 @@ int RunDemo() {
     InitDirectDraw();
     SetVideoMode(kModeWidth, kModeHeight, kModeBitsPerPixel);
     CreateFrameBuffer(kModeWidth, kModeHeight, kModeBitsPerPixel);
+    InitWavePlane();
 
     StartSong(song);
     RunTimeline();

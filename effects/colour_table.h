@@ -11,7 +11,8 @@ inline constexpr uint16_t kRedMax = 31;
 inline constexpr uint16_t kGreenMax = 63;
 inline constexpr uint16_t kBlueMax = 31;
 static_assert((kRedMax << kRedShift | kGreenMax << kGreenShift | kBlueMax) == 0xFFFF);
-static_assert((kBlueMax & (kGreenMax << kGreenShift)) == 0 && ((kGreenMax << kGreenShift) & (kRedMax << kRedShift)) == 0);
+static_assert((kBlueMax & (kGreenMax << kGreenShift)) == 0 &&
+              ((kGreenMax << kGreenShift) & (kRedMax << kRedShift)) == 0);
 
 inline constexpr int32_t kPaletteEntries = 256;
 inline constexpr int32_t kPaletteBytes = 3 * kPaletteEntries;
@@ -21,6 +22,16 @@ struct ColourTable {
     uint16_t colour[kPaletteEntries];
 };
 
+// The effects' tables: the wave plane's texture (built by InitWavePlane), the captions' font and
+// the flare sprite (built by InitOverlayColours).
+extern ColourTable textureColours;
+extern ColourTable fontColours;
+extern ColourTable flareColours;
+
 // Converts 256 triples of 6-bit intensities (0..63). The third byte of a triple is red and the
 // first blue; both lose their lowest bit, the green byte is kept whole.
 void ConvertPalette(const uint8_t palette[kPaletteBytes], ColourTable& table);
+
+// Once at start-up, before the first frame: empties the list of shown captions and reloads the
+// caption table, then converts the font's and the flare's palettes.
+void InitOverlayColours();

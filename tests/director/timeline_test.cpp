@@ -1,5 +1,5 @@
-// The timeline on the headless platform, read back as a trace of frames: 'k' a scene frame (polled,
-// black), 'w' a flash frame (not polled, white), anything else '?'.
+// The timeline on the headless platform, read back as a trace of frames: 'k' a scene frame
+// (polled), 'w' a flash frame (not polled, white), anything else '?'.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,6 +7,8 @@
 
 #include "director/song_clock.h"
 #include "director/timeline.h"
+#include "effects/colour_table.h"
+#include "effects/wave_plane.h"
 #include "platform/display.h"
 #include "platform/headless.h"
 #include "platform/keyboard.h"
@@ -37,12 +39,11 @@ void RecordCall(PlatformCall call) {
 }
 
 void RecordFrame(const uint8_t* screen, int32_t pitchBytes, uint64_t /*frameNumber*/) {
-    // Every presented row has to be one colour: the middle row stands for the frame.
+    // A flash is white in every row: the middle row stands for the frame.
     const auto* row = reinterpret_cast<const uint16_t*>(screen + pitchBytes * 100);
-    const bool black = row[0] == 0x0000 && row[319] == 0x0000;
     const bool white = row[0] == 0xFFFF && row[319] == 0xFFFF;
     const bool polled = recording.polledSinceLastPresent;
-    recording.frames += polled && black ? 'k' : !polled && white ? 'w' : '?';
+    recording.frames += polled ? 'k' : white ? 'w' : '?';
     recording.polledSinceLastPresent = false;
 }
 
@@ -60,6 +61,8 @@ std::string RunRecorded(const KeyStep* steps, size_t stepCount) {
     InitDirectDraw();
     SetVideoMode(320, 200, 16);
     CreateFrameBuffer(320, 200, 16);
+    InitOverlayColours();
+    InitWavePlane();
     recording.calls.clear();
     recording.positionAtCall.clear();
     RunTimeline();
