@@ -4,7 +4,9 @@
 #include "director/module_file.h"
 #include "director/song_clock.h"
 #include "director/timeline.h"
+#include "effects/additive_mesh.h"
 #include "effects/colour_table.h"
+#include "effects/projection.h"
 #include "effects/wave_plane.h"
 #include "platform/display.h"
 #include "platform/keyboard.h"
@@ -30,7 +32,9 @@ int RunDemo() {
     song = CreateSong("quindolo.xm", nullptr);
 
     // The effects' tables; the wave plane's map follows the frame buffer.
+    BuildAngleTables();
     BuildMotionTables();
+    InitTriangleTables();
     InitOverlayColours();
 
     OpenWindow();

@@ -1,8 +1,10 @@
 #include "director/timeline.h"
 
+#include "director/beat_tables.h"
 #include "director/mesh_motion.h"
 #include "director/scene_pixels.h"
 #include "director/song_clock.h"
+#include "effects/additive_mesh.h"
 #include "effects/captions.h"
 #include "effects/colour_table.h"
 #include "effects/grain.h"
@@ -20,6 +22,9 @@ int32_t currentScene = 0;
 // Scene 1 shows the wave plane only once the song has moved past the scene's end since the last
 // end test: never as a rule, as the position changes between two reads.
 constexpr uint32_t kScene1PlaneAfter = 0x0500;
+// The glass mesh: a bright blue-green in the opening, a faint one at the end.
+constexpr uint16_t kOpeningMeshColour = 4299;
+constexpr uint16_t kClosingMeshColour = 1;
 
 void Captions() {
     UpdateCaptions();
@@ -29,22 +34,29 @@ void Captions() {
 // Each scene's steps in their order. A black fill stands in for the pictures (the intro, the
 // swap pictures) until they come; the mesh, mask, tunnels and flares join with their effects.
 void DrawScene1() {
+    meshColour = kOpeningMeshColour;
     FillFrame(kBlack);
     ApplyGrainGrey();
     if (GetSongPosition() > kScene1PlaneAfter) DrawWavePlane();
     AdvanceMeshMotion();
+    // The mesh flashes up while the song stands on a beat; each entry reads the song afresh.
+    for (const uint32_t beat : meshBeatPositions) {
+        if (GetSongPosition() == beat) DrawPulsingMesh();
+    }
     Captions();
 }
 
 void DrawPlaneScene() {
     DrawWavePlane();
     AdvanceMeshMotion();
+    DrawPulsingMesh();
 }
 
 void DrawScene3() {
     Captions();  // drawn first: the wave plane covers them
     DrawWavePlane();
     AdvanceMeshMotion();
+    DrawPulsingMesh();
 }
 
 void DrawScene6() {
@@ -66,6 +78,8 @@ void DrawScene8() {
     meshShift1 = 0;
     meshShift2 = 0;
     meshDistance = 300;
+    DrawPulsingMesh();
+    meshColour = kClosingMeshColour;
     ApplyGrainGrey();
     Captions();
 }
