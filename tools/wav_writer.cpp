@@ -60,17 +60,9 @@ uint32_t WavMaxFrames(int32_t channels) {
     return (std::numeric_limits<uint32_t>::max() - (kWavHeaderBytes - 8)) / blockAlign;
 }
 
-bool OpenWav(WavFile* wav, const char* path, int32_t rateHz, int32_t channels) {
-    *wav = WavFile{std::fopen(path, "wb"), rateHz, channels, 0, false, true, 0};
-    if (!wav->file) return false;
-    const auto header = WavHeader(rateHz, channels, 0);
-    wav->failed = std::fwrite(header.data(), 1, header.size(), wav->file) != header.size();
-    return !wav->failed;
-}
-
 bool OpenWavStream(WavFile* wav, std::FILE* file, int32_t rateHz, int32_t channels,
                    int64_t frames) {
-    *wav = WavFile{file, rateHz, channels, 0, false, false, frames};
+    *wav = WavFile{file, rateHz, channels, 0, false, frames};
     if (frames > int64_t{WavMaxFrames(channels)}) {
         wav->failed = true;
         return false;
@@ -115,11 +107,11 @@ bool FinishWav(WavFile* wav) {
         } else {
             // A pipe: the header went out first and stays. The stream header holds for any
             // length; an exact one only for the frames it announced.
-            ok = !wav->ownsFile && (wav->announcedFrames == kWavUnknownFrames ||
-                                    wav->announcedFrames == int64_t{wav->frames});
+            ok = wav->announcedFrames == kWavUnknownFrames ||
+                 wav->announcedFrames == int64_t{wav->frames};
         }
     }
-    ok = (wav->ownsFile ? std::fclose(wav->file) : std::fflush(wav->file)) == 0 && ok;
+    ok = std::fflush(wav->file) == 0 && ok;
     wav->file = nullptr;
     return ok;
 }

@@ -1,6 +1,6 @@
 // Canonical 44-byte-header RIFF/WAVE files of 16-bit PCM, written as a stream: the header is
-// written with a zero length first and completed when the file is finished, so a render of any
-// length never has to be held in memory.
+// written first and completed when the file is finished, so a render of any length never has to
+// be held in memory. The caller opens and closes the file (tools/output_file.h).
 #pragma once
 
 #include <array>
@@ -27,20 +27,17 @@ struct WavFile {
     int32_t channels;
     uint32_t frames;  // written so far
     bool failed;      // a write went wrong; FinishWav then reports it
-    bool ownsFile;    // closed by FinishWav; standard output is only flushed
     int64_t announcedFrames;  // what the first header said, or kWavUnknownFrames
 };
 
-// Creates (or truncates) the file and writes a header for zero frames; false when it cannot.
-bool OpenWav(WavFile* wav, const char* path, int32_t rateHz, int32_t channels);
-// Writes to a file the caller keeps open, such as standard output. With `frames` (0 or more) the
-// header is exact from the start; with kWavUnknownFrames it is the stream header, made exact at
-// the end where the file can seek (standard output redirected to a file).
+// Starts a WAV on an open file. With `frames` (0 or more) the header is exact from the start;
+// with kWavUnknownFrames it is the stream header, made exact at the end where the file can seek
+// (a regular file, standard output redirected to one) and kept as it is where it cannot (a pipe).
 bool OpenWavStream(WavFile* wav, std::FILE* file, int32_t rateHz, int32_t channels,
                    int64_t frames);
 // Appends `frames` frames of interleaved values, stored little-endian whatever the host's order.
 // False once a write has failed or the file would pass WavMaxFrames.
 bool WriteWavFrames(WavFile* wav, const int16_t* values, uint32_t frames);
-// Writes the final header and closes the file; false when any write or the close failed, or when a
-// stream that cannot seek got other than the frames its header announced.
+// Writes the final header and flushes the file, which stays open; false when any write or the
+// flush failed, or when a stream that cannot seek got other than the frames its header announced.
 bool FinishWav(WavFile* wav);

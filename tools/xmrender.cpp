@@ -1,7 +1,7 @@
 // xmrender: renders an XM module offline to a WAV file through the demo's own engine, or prints
 // its summary. Exit status 0 on success, 1 when the module cannot be read, loaded or written out,
 // 2 for a bad command line.
-#include <unistd.h>
+#include <getopt.h>
 
 #include <cerrno>
 #include <charconv>
@@ -18,8 +18,10 @@
 #include "sound/module.h"
 #include "sound/song_control.h"
 #include "sound/xm_loader.h"
+#include "tools/output_file.h"
 #include "tools/song_render.h"
 #include "tools/wav_writer.h"
+#include "tools/xm_file_reader.h"
 
 namespace {
 
@@ -29,7 +31,6 @@ constexpr int32_t kDefaultRateHz = 44100;
 constexpr int32_t kMinRateHz = 8000;
 constexpr int32_t kMaxRateHz = 192000;
 constexpr int32_t kStereo = 2;
-constexpr char kStandardOutput[] = "-";
 constexpr char kUsage[] =
     "usage: xmrender [--rate HZ] [--seconds S] [--trace FILE] [-o OUT.wav] INPUT.xm\n"
     "       xmrender --info INPUT.xm\n"
@@ -123,40 +124,96 @@ bool SecondsToFrames(const Seconds& seconds, int32_t rateHz, int64_t* frames) {
     return true;
 }
 
+// Long options without a short form are told apart by these values, past any character.
+enum LongOption { kOptionRate = 256, kOptionSeconds, kOptionTrace, kOptionInfo };
+
+constexpr option kLongOptions[] = {
+    {"rate", required_argument, nullptr, kOptionRate},
+    {"seconds", required_argument, nullptr, kOptionSeconds},
+    {"trace", required_argument, nullptr, kOptionTrace},
+    {"info", no_argument, nullptr, kOptionInfo},
+    {"help", no_argument, nullptr, 'h'},
+    {nullptr, 0, nullptr, 0},
+};
+
+// The option as the usage text names it, for messages.
+std::string OptionName(int value) {
+    for (const option& o : kLongOptions) {
+        if (o.name && o.val == value) return std::string("--") + o.name;
+    }
+    return std::string("-") + static_cast<char>(value);
+}
+
+// What getopt_long turned away: `value` is the option it read (0 for an unknown long one) and
+// `typed` the argument it was reading then.
+std::string RefusedOption(int value, std::string_view typed) {
+    for (const option& o : kLongOptions) {
+        // Only a long option given a value it does not take comes back as a known one.
+        if (o.name && o.val == value) return OptionName(value) + " takes no value";
+    }
+    if (value != 0) return "unknown option " + OptionName(value);
+    return "unknown option " + std::string(typed.substr(0, typed.find('=')));
+}
+
+// An output that is the input, or both outputs one file, would destroy what the other writes.
+bool OutputsAreApart(const Options& options, std::string* error) {
+    if (options.output == kStandardOutputName && options.trace == kStandardOutputName) {
+        *error = "-o - and --trace - cannot both go to standard output";
+        return false;
+    }
+    // An input named "-" is a file of that name, not standard output.
+    const std::string input = options.input == kStandardOutputName ? "./-" : options.input;
+    if (SameOutputFile(input, options.output)) {
+        *error = "the output " + options.output + " is the input file";
+        return false;
+    }
+    if (!options.trace.empty() && SameOutputFile(input, options.trace)) {
+        *error = "the trace " + options.trace + " is the input file";
+        return false;
+    }
+    if (!options.trace.empty() && SameOutputFile(options.output, options.trace)) {
+        *error = "-o and --trace name the same file";
+        return false;
+    }
+    return true;
+}
+
 // False with `error` set for a command line that cannot be followed.
 bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
     bool timed = false;
     Seconds seconds{};
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        const bool takesValue = arg == "--rate" || arg == "--seconds" || arg == "--trace" ||
-                                arg == "-o";
-        if (takesValue && i + 1 >= argc) {
-            *error = std::string(arg) + " needs a value";
+    opterr = 0;  // its messages would name the program by its path, not as ours do
+    for (int c; (c = getopt_long(argc, argv, ":ho:", kLongOptions, nullptr)) != -1;) {
+        if (c == ':') {
+            *error = OptionName(optopt) + " needs a value";
             return false;
         }
-        if (arg == "--help" || arg == "-h") {
-            options->help = true;
-        } else if (arg == "--info") {
-            options->info = true;
-        } else if (arg == "--rate") {
-            if (!ParseRate(argv[++i], &options->rateHz, error)) return false;
-        } else if (arg == "--seconds") {
-            if (!ParseSeconds(argv[++i], &seconds, error)) return false;
-            timed = true;
-        } else if (arg == "--trace") {
-            options->trace = argv[++i];
-        } else if (arg == "-o") {
-            options->output = argv[++i];
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            *error = "unknown option " + std::string(arg);
+        if (c == '?') {
+            *error = RefusedOption(optopt, argv[optind - 1]);
             return false;
-        } else if (!options->input.empty()) {
-            *error = "one input file only, not also " + std::string(arg);
-            return false;
-        } else {
-            options->input = arg;
         }
+        if ((c == 'o' || c == kOptionTrace) && *optarg == '\0') {
+            *error = OptionName(c) + " needs a file name, not an empty one";
+            return false;
+        }
+        switch (c) {
+            case 'h': options->help = true; break;
+            case kOptionInfo: options->info = true; break;
+            case kOptionRate:
+                if (!ParseRate(optarg, &options->rateHz, error)) return false;
+                break;
+            case kOptionSeconds:
+                if (!ParseSeconds(optarg, &seconds, error)) return false;
+                timed = true;
+                break;
+            case kOptionTrace: options->trace = optarg; break;
+            case 'o': options->output = optarg; break;
+        }
+    }
+    if (optind < argc) options->input = argv[optind];
+    if (optind + 1 < argc) {
+        *error = "one input file only, not also " + std::string(argv[optind + 1]);
+        return false;
     }
     if (options->help) return true;
     if (options->input.empty()) {
@@ -168,43 +225,21 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
         *error = "--seconds is too long for one WAV file";
         return false;
     }
-    if (options->output == kStandardOutput && options->trace == kStandardOutput) {
-        *error = "-o - and --trace - cannot both go to standard output";
-        return false;
-    }
     if (options->output.empty()) {
         std::filesystem::path derived(options->input);
         derived.replace_extension(".wav");
         // A module already named .wav must not be overwritten by its own render.
         options->output = derived == options->input ? options->input + ".wav" : derived.string();
     }
-    return true;
-}
-
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* error) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        *error = std::strerror(errno);
-        return false;
-    }
-    uint8_t chunk[1 << 16];
-    size_t n = 0;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        bytes->insert(bytes->end(), chunk, chunk + n);
-    }
-    const bool failed = std::ferror(file) != 0;
-    const int readErrno = errno;
-    std::fclose(file);
-    if (failed) *error = std::strerror(readErrno);
-    return !failed;
+    return options->info || OutputsAreApart(*options, error);
 }
 
 // The module is registered under its own path, so the engine's file name is the user's.
 Song* LoadModule(const std::string& path) {
     std::vector<uint8_t> bytes;
-    std::string reason;
-    if (!ReadWholeFile(path, &bytes, &reason)) {
-        std::fprintf(stderr, "xmrender: cannot read %s: %s\n", path.c_str(), reason.c_str());
+    std::string error;
+    if (!ReadXmFile(path, &bytes, &error)) {
+        std::fprintf(stderr, "xmrender: %s\n", error.c_str());
         return nullptr;
     }
     AddMemoryFile(path, std::move(bytes));
@@ -238,26 +273,8 @@ void PrintInfo(const Song* song) {
         (song->flags & kLinearFrequencyFlag) ? "linear" : "amiga");
 }
 
-// Output goes to a name of its own first and takes the asked-for name only once everything was
-// written, so a failed run leaves no file behind that looks complete. Standard output is written
-// as it goes: it has no name to take.
-std::string PartialName(const std::string& path) {
-    if (path.empty() || path == kStandardOutput) return "";
-    return path + ".partial-" + std::to_string(getpid());
-}
-
-std::FILE* OpenOutput(const std::string& partial) {
-    return partial.empty() ? stdout : std::fopen(partial.c_str(), "wb");
-}
-
-bool CloseOutput(std::FILE* file) {
-    return (file == stdout ? std::fflush(file) : std::fclose(file)) == 0;
-}
-
-bool Publish(const std::string& partial, const std::string& path) {
-    if (partial.empty() || std::rename(partial.c_str(), path.c_str()) == 0) return true;
+void ReportUnwritable(const std::string& path) {
     std::fprintf(stderr, "xmrender: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
-    return false;
 }
 
 std::string SongTime(int64_t frames, int32_t rateHz) {
@@ -270,6 +287,8 @@ std::string SongTime(int64_t frames, int32_t rateHz) {
     return text;
 }
 
+// A failed render leaves every name as it was, but where the trace's rename fails after the WAV's
+// went through: the WAV is complete then, and stays.
 int Render(const Options& options, Song* song) {
     if (!OpenAudioOutput(options.rateHz)) {
         std::fprintf(stderr, "xmrender: the audio output does not open at %d Hz\n",
@@ -277,51 +296,43 @@ int Render(const Options& options, Song* song) {
         return kExitFailure;
     }
 
-    const std::string wavPartial = PartialName(options.output);
-    const std::string tracePartial = PartialName(options.trace);
+    OutputFile wavFile;
+    OutputFile traceFile;
     WavFile wav{};
-    std::FILE* trace = nullptr;
-    // On standard output a render of known length gets its exact header at once; one played once
-    // to its end gets the stream header, corrected at the end where standard output is a file.
-    bool ok = wavPartial.empty()
-                  ? OpenWavStream(&wav, stdout, options.rateHz, kStereo,
-                                  options.frames == kRenderOnce ? kWavUnknownFrames : options.frames)
-                  : OpenWav(&wav, wavPartial.c_str(), options.rateHz, kStereo);
-    if (!ok) {
-        std::fprintf(stderr, "xmrender: cannot write %s: %s\n", options.output.c_str(),
-                     std::strerror(errno));
+    bool ok = OpenOutputFile(&wavFile, options.output);
+    if (!ok) ReportUnwritable(options.output);
+    if (ok && !options.trace.empty() && !OpenOutputFile(&traceFile, options.trace)) {
+        ReportUnwritable(options.trace);
+        ok = false;
     }
-    if (ok && !options.trace.empty()) {
-        trace = OpenOutput(tracePartial);
-        if (!trace) {
-            std::fprintf(stderr, "xmrender: cannot write %s: %s\n", options.trace.c_str(),
-                         std::strerror(errno));
-            ok = false;
-        }
+    // A render of known length gets its exact header at once; one played once to its end gets the
+    // stream header, made exact at the end wherever the output can seek.
+    if (ok) {
+        ok = OpenWavStream(&wav, wavFile.file, options.rateHz, kStereo,
+                           options.frames == kRenderOnce ? kWavUnknownFrames : options.frames);
+        if (!ok) ReportUnwritable(options.output);
     }
 
     RenderResult result{};
     if (ok) {
-        ok = RenderSong(song, RenderSettings{options.frames, &wav, trace}, &result);
+        ok = RenderSong(song, RenderSettings{options.frames, &wav, traceFile.file}, &result) &&
+             FinishWav(&wav);
         if (!ok) std::fprintf(stderr, "xmrender: writing the output failed\n");
     }
     CloseAudioOutput();
-    const bool wavClosed = FinishWav(&wav);
-    const bool traceClosed = !trace || CloseOutput(trace);
-    if (ok && (!wavClosed || !traceClosed)) {
-        std::fprintf(stderr, "xmrender: writing the output failed\n");
+    // Both are written out before either takes its name, so that a last write failing in one
+    // leaves both names as they were.
+    const auto unwritable = [&ok](const std::string& path) {
+        ReportUnwritable(path);
         ok = false;
-    }
-    ok = ok && Publish(wavPartial, options.output);
-    if (ok && trace && !Publish(tracePartial, options.trace)) {
-        if (!wavPartial.empty()) std::remove(options.output.c_str());
-        ok = false;
-    }
-    if (!ok) {
-        if (!wavPartial.empty()) std::remove(wavPartial.c_str());
-        if (!tracePartial.empty()) std::remove(tracePartial.c_str());
-        return kExitFailure;
-    }
+    };
+    if (ok && !CloseOutputFile(&wavFile)) unwritable(options.output);
+    if (ok && !CloseOutputFile(&traceFile)) unwritable(options.trace);
+    if (ok && !CommitOutputFile(&wavFile)) unwritable(options.output);
+    if (ok && !options.trace.empty() && !CommitOutputFile(&traceFile)) unwritable(options.trace);
+    DiscardOutputFile(&wavFile);
+    DiscardOutputFile(&traceFile);
+    if (!ok) return kExitFailure;
 
     const double songSeconds = static_cast<double>(result.frames) / options.rateHz;
     std::fprintf(stderr, "xmrender: %lld frames, song time %s%s, %.1fx real time\n",
@@ -332,9 +343,20 @@ int Render(const Options& options, Song* song) {
     return 0;
 }
 
+// What went to standard output must have arrived there: a full disk is a failure too.
+int FlushStandardOutput(int status) {
+    if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && status == 0) {
+        std::fprintf(stderr, "xmrender: cannot write standard output: %s\n",
+                     std::strerror(errno));
+        return kExitFailure;
+    }
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    RemoveTemporariesOnSignals();
     Options options;
     std::string error;
     if (!ParseOptions(argc, argv, &options, &error)) {
@@ -343,7 +365,7 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         std::fputs(kUsage, stdout);
-        return 0;
+        return FlushStandardOutput(0);
     }
     Song* song = LoadModule(options.input);
     if (!song) return kExitFailure;
@@ -354,5 +376,5 @@ int main(int argc, char** argv) {
         status = Render(options, song);
     }
     FreeSong(song);
-    return status;
+    return FlushStandardOutput(status);
 }

@@ -1,12 +1,16 @@
 // End-to-end tests of the xmrender program: crafted modules written to a temporary folder, the
 // built binary run on them, and its files, streams and exit status read back.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -157,8 +161,9 @@ protected:
         return path;
     }
 
-    Outcome Xmrender(const std::vector<std::string>& args) {
-        std::string command = Quote(XMRENDER_PATH);
+    // `prefix` goes before the program on the shell's line ("cd FOLDER && ", "timeout 20 ").
+    Outcome Xmrender(const std::vector<std::string>& args, const std::string& prefix = "") {
+        std::string command = prefix + Quote(XMRENDER_PATH);
         for (const std::string& arg : args) command += " " + Quote(arg);
         const fs::path out = dir / "stdout.txt";
         const fs::path err = dir / "stderr.txt";
@@ -191,6 +196,46 @@ protected:
 
     fs::path dir;
 };
+
+// xmrender in a child process, its streams on /dev/null and the signals it handles at their
+// default action. It runs once released, so that the test may act on its process id first.
+struct Child {
+    pid_t pid;
+    int hold;  // write end of the pipe it waits on
+};
+
+Child Start(std::vector<std::string> args) {
+    args.insert(args.begin(), XMRENDER_PATH);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    int hold[2];
+    EXPECT_EQ(pipe(hold), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        char byte;
+        close(hold[1]);
+        while (read(hold[0], &byte, 1) > 0) {
+        }
+        const int null = open("/dev/null", O_RDWR);
+        for (int fd = 0; fd < 3; ++fd) dup2(null, fd);
+        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) std::signal(signal, SIG_DFL);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(hold[0]);
+    return Child{pid, hold[1]};
+}
+
+// Releases the child and returns its wait status, after `meanwhile` ran.
+template <typename Meanwhile>
+int RunChild(const Child& child, Meanwhile meanwhile) {
+    close(child.hold);
+    meanwhile();
+    int status = 0;
+    waitpid(child.pid, &status, 0);
+    return status;
+}
 
 // ---- length -----------------------------------------------------------------------------------
 
@@ -620,6 +665,9 @@ TEST_F(XmRender, BadCommandLinesExitTwoWithUsage) {
         {"--seconds", "30000", "--rate", "192000", input},  // more than a WAV file can hold
         {input, input},
         {"-o", "-", "--trace", "-", input},  // one standard output for two streams
+        {"-o", "", input},
+        {"--trace", "", input},
+        {"--trace=", input},
     };
     for (const std::vector<std::string>& args : cases) {
         std::string line;
@@ -632,6 +680,28 @@ TEST_F(XmRender, BadCommandLinesExitTwoWithUsage) {
         EXPECT_TRUE(run.out.empty());
         EXPECT_FALSE(fs::exists(out));
         EXPECT_FALSE(fs::exists(dir / "ok.wav"));
+    }
+}
+
+// getopt_long's conventions: a value after '=', or joined on to a short option; "--" ends the
+// options, so an input may begin with '-'.
+TEST_F(XmRender, OptionsFollowTheCommandLineConventions) {
+    Write("-dash.xm", MakeModule(1, 3, {0}, {MakePattern(2, 1)}));
+    const Outcome run = Xmrender({"--rate=8000", "--seconds=0.5", "-ojoined.wav", "--", "-dash.xm"},
+                                 "cd " + Quote(dir.string()) + " && ");
+    EXPECT_EQ(run.status, 0) << run.err;
+    const Wav wav = ParseWav(dir / "joined.wav");
+    EXPECT_EQ(wav.rate, 8000u);
+    EXPECT_EQ(wav.Frames(), 4000);
+}
+
+TEST_F(XmRender, WriteErrorOnStandardOutputExitsOne) {
+    const fs::path input = Write("ok.xm", MakeModule(1, 3, {0}, {MakePattern(2, 1)}));
+    for (const std::string& args : {std::string(" --help"), " --info " + Quote(input.string())}) {
+        SCOPED_TRACE(args);
+        const std::string command = Quote(XMRENDER_PATH) + args + " >/dev/full 2>/dev/null";
+        const int raw = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << raw;
     }
 }
 
@@ -689,6 +759,161 @@ TEST_F(XmRender, InfoPrintsTheSummaryAsJson) {
         after.push_back(c.name);
         std::sort(after.begin(), after.end());
         EXPECT_EQ(Entries(), after) << "--info renders nothing";
+    }
+}
+
+// ---- what is written and what is kept ----------------------------------------------------------
+
+// A module's ID text is read before anything else of the file, and no more than the bound after.
+TEST_F(XmRender, InputIsCheckedBeforeItIsReadInFull) {
+    ASSERT_EQ(mkfifo((dir / "unwritten.xm").c_str(), 0600), 0);
+    const std::string id = "Extended Module: ";
+    WriteBytes(dir / "huge.xm", std::vector<uint8_t>(id.begin(), id.end()));
+    fs::resize_file(dir / "huge.xm", (64 << 20) + 1);
+    const std::pair<std::string, std::string> cases[] = {
+        {"/dev/zero", ": not an XM module"},
+        {(dir / "unwritten.xm").string(), ": not an XM module"},
+        {(dir / "huge.xm").string(), ": more than 64 MiB, larger than any XM module"},
+    };
+    for (const auto& [input, message] : cases) {
+        SCOPED_TRACE(input);
+        const Outcome run = Xmrender({"--info", input}, "timeout 20 ");
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, "xmrender: " + input + message + "\n");
+    }
+}
+
+TEST_F(XmRender, OutputThatIsTheInputOrTheOtherOutputIsRefused) {
+    const fs::path input = Write("in.xm", MakeModule(1, 3, {0}, {MakePattern(2, 1)}));
+    const std::vector<uint8_t> module = ReadBytes(input);
+    fs::create_symlink("in.xm", dir / "link.xm");
+    WriteBytes(dir / "same.wav", {'k', 'e', 'e', 'p'});
+    const std::string in = input.string();
+    const std::string same = (dir / "same.wav").string();
+    const std::string fresh = (dir / "fresh.wav").string();
+    const std::vector<fs::path> before = Entries();
+    const std::vector<std::vector<std::string>> cases = {
+        {"-o", in, in},
+        {"-o", (dir / "link.xm").string(), in},
+        {"--trace", in, "-o", fresh, in},
+        {"-o", same, "--trace", same, in},
+        {"-o", fresh, "--trace", (dir / "." / "fresh.wav").string(), in},
+    };
+    for (const std::vector<std::string>& args : cases) {
+        std::string line;
+        for (const std::string& a : args) line += "[" + a + "] ";
+        SCOPED_TRACE(line);
+        const Outcome run = Xmrender(args);
+        EXPECT_EQ(run.status, 2) << run.err;
+        EXPECT_TRUE(ReadBytes(input) == module);
+        EXPECT_EQ(ReadText(same), "keep");
+        EXPECT_EQ(Entries(), before);
+    }
+}
+
+// Links are followed to the file they name, which takes the output; a device or a FIFO is written
+// as it is, never replaced by a file.
+TEST_F(XmRender, LinksAreFollowedAndDevicesAndFifosWrittenInPlace) {
+    const fs::path input = Write("in.xm", MakeModule(1, 3, {0}, {MakePattern(2, 1)}));
+    const auto render = [&](const fs::path& output) {
+        return Xmrender({"--rate", "8000", "--seconds", "0.1", "-o", output.string(),
+                         input.string()});
+    };
+    ASSERT_EQ(render(dir / "plain.wav").status, 0);
+    const std::vector<uint8_t> wav = ReadBytes(dir / "plain.wav");
+    ASSERT_EQ(wav.size(), 44u + 800 * 4);
+
+    WriteBytes(dir / "real.wav", {'o', 'l', 'd'});
+    fs::create_symlink("real.wav", dir / "link.wav");
+    fs::create_directory(dir / "sub");
+    fs::create_symlink("sub/new.wav", dir / "dangling.wav");
+    for (const auto& [link, target] : {std::pair{"link.wav", "real.wav"},
+                                       std::pair{"dangling.wav", "sub/new.wav"}}) {
+        SCOPED_TRACE(link);
+        EXPECT_EQ(render(dir / link).status, 0);
+        EXPECT_TRUE(fs::is_symlink(dir / link));
+        EXPECT_TRUE(ReadBytes(dir / target) == wav);
+    }
+
+    fs::create_symlink("/dev/null", dir / "null.wav");
+    EXPECT_EQ(render(dir / "null.wav").status, 0);
+    EXPECT_TRUE(fs::is_symlink(dir / "null.wav"));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+
+    // Held open for reading, the FIFO takes the whole WAV, smaller than its buffer, at once.
+    ASSERT_EQ(mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
+    const int reader = open((dir / "pipe.wav").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_EQ(render(dir / "pipe.wav").status, 0);
+    std::vector<uint8_t> piped(wav.size() + 1);
+    const ssize_t got = read(reader, piped.data(), piped.size());
+    close(reader);
+    piped.resize(static_cast<size_t>(std::max<ssize_t>(got, 0)));
+    EXPECT_TRUE(piped == wav);
+    EXPECT_TRUE(fs::is_fifo(dir / "pipe.wav"));
+}
+
+// A run that fails leaves the names as they were: only its own temporaries go.
+TEST_F(XmRender, FailedRunKeepsExistingFiles) {
+    const fs::path input = Write("in.xm", MakeModule(1, 3, {0}, {MakePattern(2, 1)}));
+    WriteBytes(dir / "keep.wav", {'k', 'e', 'e', 'p'});
+    fs::create_directory(dir / "folder");
+    // The trace's last write fails, after the WAV was complete.
+    fs::create_symlink("/dev/full", dir / "full.csv");
+    const std::vector<fs::path> before = Entries();
+    for (const char* trace : {"folder", "full.csv"}) {
+        SCOPED_TRACE(trace);
+        const Outcome run = Xmrender({"--seconds", "0.1", "--trace", (dir / trace).string(), "-o",
+                                      (dir / "keep.wav").string(), input.string()});
+        EXPECT_EQ(run.status, 1) << run.err;
+        EXPECT_EQ(ReadText(dir / "keep.wav"), "keep");
+        EXPECT_EQ(Entries(), before);
+    }
+}
+
+// The temporary is created afresh under a short name of its own: a link planted where a name made
+// from the output's would be is not written through, and an output name as long as the folder
+// allows still leaves room for it.
+TEST_F(XmRender, TemporaryIsCreatedAfreshUnderAShortName) {
+    const fs::path input = Write("in.xm", MakeModule(1, 3, {0}, {MakePattern(2, 1)}));
+    WriteBytes(dir / "victim.txt", {'m', 'i', 'n', 'e'});
+    const Child child = Start({"--seconds", "0.1", "-o", (dir / "out.wav").string(),
+                               input.string()});
+    const fs::path planted = dir / ("out.wav.partial-" + std::to_string(child.pid));
+    fs::create_symlink("victim.txt", planted);
+    EXPECT_EQ(RunChild(child, [] {}), 0);
+    EXPECT_EQ(ReadText(dir / "victim.txt"), "mine");
+    EXPECT_TRUE(fs::is_symlink(planted)) << "not the tool's to remove";
+    EXPECT_EQ(ParseWav(dir / "out.wav").Frames(), 4410);
+
+    const std::string longest = std::string(251, 'n') + ".wav";  // 255 bytes
+    std::vector<fs::path> after = Entries();
+    after.push_back(longest);
+    std::sort(after.begin(), after.end());
+    const Outcome run = Xmrender({"--seconds", "0.1", "-o", (dir / longest).string(),
+                                  input.string()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Entries(), after);
+}
+
+TEST_F(XmRender, SignalsRemoveTheTemporariesAndEndTheRunByTheSignal) {
+    const fs::path input = Write("in.xm", MakeModule(1, 3, {0}, {MakePattern(2, 1)}));
+    const std::vector<fs::path> before = Entries();
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+        SCOPED_TRACE(strsignal(signal));
+        // 100 minutes of song: seconds of work, against the milliseconds it takes to start.
+        const Child child = Start({"--rate", "8000", "--seconds", "6000", "--trace",
+                                   (dir / "t.csv").string(), "-o", (dir / "o.wav").string(),
+                                   input.string()});
+        const int status = RunChild(child, [&] {
+            for (int ms = 0; Entries().size() < before.size() + 2 && ms < 10000; ++ms) {
+                usleep(1000);
+            }
+            EXPECT_EQ(Entries().size(), before.size() + 2) << "the WAV's and trace's temporaries";
+            kill(child.pid, signal);
+        });
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        EXPECT_EQ(Entries(), before);
     }
 }
 

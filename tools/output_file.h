@@ -1,0 +1,43 @@
+// The files a tool writes, written so that a failed or interrupted run never harms what the name
+// held before. A regular file, or a name not yet taken, is written under a temporary name of its
+// own beside it and takes the name only once complete; anything else (a device, a FIFO, standard
+// output) is written in place, since replacing it would destroy it. A symbolic link is followed to
+// the file it names, and that file is the one replaced or written.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+// The output name that means standard output.
+inline constexpr char kStandardOutputName[] = "-";
+
+struct OutputFile {
+    std::FILE* file = nullptr;  // where to write; null once closed
+    std::string temporary;      // the name written to, empty when written in place
+    std::string target;         // the name the temporary takes, links followed
+};
+
+// On SIGINT, SIGTERM, SIGHUP and SIGPIPE, removes every temporary still open and ends the
+// process by the same signal, so its parent sees it as interrupted (a shell: status 128 + signal).
+// A signal ignored when this is called stays ignored. Call once, before the first open.
+void RemoveTemporariesOnSignals();
+
+// Opens `path` for writing; false with errno set when it cannot be written (EISDIR for a folder).
+bool OpenOutputFile(OutputFile* output, const std::string& path);
+
+// Writes out what is buffered (to the disk itself for a temporary) and closes the file; the
+// temporary keeps its own name. A tool writing several files closes them all before it commits
+// any, so that a last write failing in one leaves the others' names as they were. False with errno
+// set when a write or the close failed; the temporary is then removed.
+bool CloseOutputFile(OutputFile* output);
+
+// Closes the file if still open and gives the temporary the target's name. False with errno set
+// when a write, the close or the rename failed; the temporary is then removed.
+bool CommitOutputFile(OutputFile* output);
+
+// Closes the file and removes the temporary; the name keeps what it held.
+void DiscardOutputFile(OutputFile* output);
+
+// Whether writing `a` and `b` would write one file: the same device and inode, or the same name
+// not yet taken once links are followed. "-" is the file standard output is open on.
+bool SameOutputFile(const std::string& a, const std::string& b);
