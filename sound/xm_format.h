@@ -2,7 +2,13 @@
 // composer and the tests: notes, effect commands, volume-column commands and flag bits.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+// Every XM file begins with this text, without its terminator.
+inline constexpr char kXmId[] = "Extended Module: ";
+inline constexpr size_t kXmIdBytes = 17;
+static_assert(sizeof(kXmId) == kXmIdBytes + 1);
 
 // Notes are numbered as a cell stores them: 1 is C-0, 13 C-1, ..., 49 C-4, 96 B-7; 0 is no note
 // and 97 key off. The sound engine turns a note byte n into the 0-based index n - 1 only where it

@@ -11,10 +11,6 @@
 
 namespace {
 
-constexpr char kXmId[] = "Extended Module: ";
-constexpr size_t kXmIdBytes = 17;
-static_assert(sizeof(kXmId) == kXmIdBytes + 1, "the ID text is 17 bytes without its terminator");
-
 constexpr int64_t kHeaderSizeOffset = 60;
 constexpr int kMaxPatterns = 256;  // order entries are bytes: no file can address more
 constexpr int kMaxRows = 256;

@@ -206,7 +206,7 @@ std::vector<uint8_t> DeltaEncode16(const std::vector<int16_t>& values) {
 
 std::vector<uint8_t> WriteXm(const XmModuleDesc& module) {
     std::vector<uint8_t> out;
-    const std::string magic = "Extended Module: ";
+    const std::string magic = kXmId;
     out.insert(out.end(), magic.begin(), magic.end());
     PutName(out, module.name, 20);
     Put8(out, 0x1A);

@@ -8,12 +8,11 @@
 #include <cerrno>
 #include <cstring>
 
+#include "sound/xm_format.h"
 #include "sound/xm_loader.h"
 
 namespace {
 
-constexpr char kXmIdText[] = "Extended Module: ";
-constexpr size_t kXmIdBytes = sizeof kXmIdText - 1;
 constexpr size_t kChunkBytes = size_t{1} << 16;
 
 // Reads up to `count` bytes, fewer only at the end of the file; -1 on an error.
@@ -40,7 +39,7 @@ bool Read(int fd, const std::string& path, std::vector<uint8_t>* bytes, std::str
     bytes->resize(kXmIdBytes);
     ssize_t n = ReadFully(fd, bytes->data(), kXmIdBytes);
     if (n >= 0 && (static_cast<size_t>(n) < kXmIdBytes ||
-                   std::memcmp(bytes->data(), kXmIdText, kXmIdBytes) != 0)) {
+                   std::memcmp(bytes->data(), kXmId, kXmIdBytes) != 0)) {
         *error = path + ": " + XmLoadErrorText(XmLoadError::NotXm);
         return false;
     }
