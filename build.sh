@@ -8,12 +8,12 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-# xvfb and xdotool: the demo's smoke test runs the real program on a virtual display and holds
-# Escape down there.
+# xvfb and xdotool: the demo's smoke and picture tests run the real program on a virtual display
+# and press keys there; openbox: the picture test's window manager.
 # libpng-dev: previews of the generated pictures; libfreetype-dev and fonts-dejavu-core: the font
 # sheet is rasterised from a freely licensed font at build time.
 packages=(cmake g++ ninja-build pkg-config libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev
-          libpng-dev libfreetype-dev fonts-dejavu-core xvfb xdotool)
+          libpng-dev libfreetype-dev fonts-dejavu-core xvfb xdotool openbox)
 
 install_missing() {
     local missing=()

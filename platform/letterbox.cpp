@@ -1,5 +1,7 @@
 #include "platform/letterbox.h"
 
+#include <algorithm>
+
 ScreenArea LetterboxArea(int32_t outputWidth, int32_t outputHeight) {
     if (outputWidth <= 0 || outputHeight <= 0) return {0, 0, 0, 0};
     ScreenArea area{0, 0, outputWidth, outputHeight};
@@ -12,4 +14,17 @@ ScreenArea LetterboxArea(int32_t outputWidth, int32_t outputHeight) {
     area.x = (outputWidth - area.width) / 2;
     area.y = (outputHeight - area.height) / 2;
     return area;
+}
+
+ScreenArea WindowedArea(const ScreenArea& usable) {
+    const int32_t scale = std::min({3, usable.width / 320, usable.height / 240});
+    ScreenArea area = LetterboxArea(usable.width, usable.height);
+    if (scale >= 1) {
+        area = {(usable.width - 320 * scale) / 2, (usable.height - 240 * scale) / 2, 320 * scale,
+                240 * scale};
+    }
+    // A window needs a size, however small the desktop claims to be.
+    area.width = std::max(area.width, 1);
+    area.height = std::max(area.height, 1);
+    return {usable.x + area.x, usable.y + area.y, area.width, area.height};
 }

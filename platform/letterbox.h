@@ -12,3 +12,8 @@ struct ScreenArea {
 };
 
 ScreenArea LetterboxArea(int32_t outputWidth, int32_t outputHeight);
+
+// The show's window outside full screen, centred in `usable` (the desktop less its panels):
+// 960 x 720, or the largest whole multiple of 320 x 240 that fits, so every picture pixel is the
+// same number of screen pixels; on a desktop smaller than 320 x 240, its largest 4:3 area.
+ScreenArea WindowedArea(const ScreenArea& usable);

@@ -22,6 +22,8 @@ struct SdlDisplay {
     uint32_t modeWidth = 0;
     uint32_t modeHeight = 0;
     uint32_t modeBitsPerPixel = 0;
+    ScreenArea pictureArea{};
+    bool testPattern = false;
 };
 
 SdlDisplay display;
@@ -35,15 +37,56 @@ void ClearTexture() {
     SDL_UnlockTexture(display.texture);
 }
 
+SDL_Rect PresentedRows() {
+    return {0, static_cast<int>(kFirstPresentedRow), static_cast<int>(kFrameWidth),
+            static_cast<int>(kLastPresentedRow - kFirstPresentedRow + 1)};
+}
+
+void DrawTestPattern() {
+    const SDL_Rect rows = PresentedRows();
+    void* pixels = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(display.texture, &rows, &pixels, &pitch) != 0) return;
+    for (int y = 0; y < rows.h; ++y) {
+        auto* row = reinterpret_cast<uint16_t*>(static_cast<uint8_t*>(pixels) + y * pitch);
+        for (uint32_t x = 0; x < kFrameWidth; ++x) {
+            row[x] = y + rows.y == 100 ? 0xF800 : x == 160 ? 0x07E0 : 0xFFFF;
+        }
+    }
+    SDL_UnlockTexture(display.texture);
+}
+
+void ReadOutputSize() {
+    int outputWidth = 0;
+    int outputHeight = 0;
+    SDL_GetRendererOutputSize(display.renderer, &outputWidth, &outputHeight);
+    display.pictureArea = LetterboxArea(outputWidth, outputHeight);
+}
+
+SDL_Rect DisplayBounds(int displayIndex) {
+    SDL_Rect bounds{};
+    if (SDL_GetDisplayBounds(displayIndex, &bounds) != 0) return {0, 0, 0, 0};
+    return bounds;
+}
+
+// SDL reports the display's size as the window's as soon as full screen is asked for, and the
+// renderer draws for that size; where nothing answers the request (X without a window manager),
+// the window would keep its own size and show a crop of the picture. A window that already covers
+// the display makes the report true whether full screen is granted or not; a window manager that
+// refuses or shrinks it reports the size it gave, and SDL passes that on as a size change.
+void CoverDisplay(int displayIndex) {
+    const SDL_Rect bounds = DisplayBounds(displayIndex);
+    if (bounds.w <= 0 || bounds.h <= 0) return;
+    SDL_SetWindowPosition(display.window, bounds.x, bounds.y);
+    SDL_SetWindowSize(display.window, bounds.w, bounds.h);
+}
+
 bool WindowShows() {
     return (SDL_GetWindowFlags(display.window) & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) == 0;
 }
 
 void DrawToScreen() {
-    int outputWidth = 0;
-    int outputHeight = 0;
-    SDL_GetRendererOutputSize(display.renderer, &outputWidth, &outputHeight);
-    const ScreenArea area = LetterboxArea(outputWidth, outputHeight);
+    const ScreenArea& area = display.pictureArea;
     const SDL_Rect destination{area.x, area.y, area.width, area.height};
     SDL_SetRenderDrawColor(display.renderer, 0, 0, 0, SDL_ALPHA_OPAQUE);
     SDL_RenderClear(display.renderer);
@@ -56,6 +99,32 @@ void DrawToScreen() {
 SDL_Window* SdlDisplayWindow() { return display.window; }
 SDL_Renderer* SdlDisplayRenderer() { return display.renderer; }
 bool SdlDisplayPacedByVsync() { return display.pacedByVsync; }
+
+void SdlDisplayToggleFullScreen() {
+    if (!display.window || !display.renderer) return;
+    const int displayIndex = SDL_GetWindowDisplayIndex(display.window);
+    if ((SDL_GetWindowFlags(display.window) & SDL_WINDOW_FULLSCREEN) != 0) {
+        SDL_SetWindowFullscreen(display.window, 0);
+        // Sized after leaving full screen: with no window manager to restore it, the window
+        // would go on covering the display.
+        SDL_Rect usable{};
+        if (SDL_GetDisplayUsableBounds(displayIndex, &usable) == 0) {
+            const ScreenArea area = WindowedArea({usable.x, usable.y, usable.w, usable.h});
+            SDL_SetWindowSize(display.window, area.width, area.height);
+            SDL_SetWindowPosition(display.window, area.x, area.y);
+        }
+        SDL_ShowCursor(SDL_ENABLE);
+    } else {
+        CoverDisplay(displayIndex);
+        SDL_SetWindowFullscreen(display.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        SDL_ShowCursor(SDL_DISABLE);
+    }
+    ReadOutputSize();
+}
+
+void SdlDisplayOutputSizeChanged() {
+    if (display.renderer) ReadOutputSize();
+}
 
 void OpenWindow() {
     // The window cannot exist before video starts; it is made with the mode in SetVideoMode.
@@ -86,9 +155,16 @@ void InitDirectDraw() {
 }
 
 void SetVideoMode(uint32_t width, uint32_t height, uint32_t bitsPerPixel) {
-    display.window = SDL_CreateWindow(systemCaption, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                      static_cast<int>(width), static_cast<int>(height),
-                                      SDL_WINDOW_FULLSCREEN_DESKTOP);
+    // Made covering the display, for the reason CoverDisplay gives. High density: on a scaled
+    // desktop the renderer then draws real pixels and the picture keeps its sharp edges.
+    SDL_Rect bounds = DisplayBounds(0);
+    if (bounds.w <= 0 || bounds.h <= 0) {
+        bounds = {SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, static_cast<int>(width),
+                  static_cast<int>(height)};
+    }
+    display.window = SDL_CreateWindow(systemCaption, bounds.x, bounds.y, bounds.w, bounds.h,
+                                      SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_RESIZABLE |
+                                          SDL_WINDOW_ALLOW_HIGHDPI);
     if (!display.window) FatalError(kCooperativeLevelFailed);
 
     SDL_DisplayMode desktop{};
@@ -119,6 +195,10 @@ void SetVideoMode(uint32_t width, uint32_t height, uint32_t bitsPerPixel) {
     display.modeHeight = height;
     display.modeBitsPerPixel = bitsPerPixel & 0xFF;
     ClearTexture();
+    const char* pattern = SDL_getenv(kTestPatternVariable);
+    display.testPattern = pattern && std::strcmp(pattern, "1") == 0;
+    if (display.testPattern) DrawTestPattern();
+    ReadOutputSize();
     DrawToScreen();
     StartPacer(display.pacer, kShowFramesPerSecond, MonotonicNowNs());
 }
@@ -133,14 +213,13 @@ void PresentFrame() {
     if (!display.texture || !FrameBuffer) return;
     // Locking only rows 2..197 leaves the texture's other rows as cleared: SDL does not promise to
     // keep the contents of a locked area.
-    const SDL_Rect presentedRows{0, static_cast<int>(kFirstPresentedRow),
-                                 static_cast<int>(kFrameWidth),
-                                 static_cast<int>(kLastPresentedRow - kFirstPresentedRow + 1)};
+    const SDL_Rect presentedRows = PresentedRows();
     void* pixels = nullptr;
     int pitch = 0;
     // A texture that cannot be locked (a lost device) skips this frame's picture; the show and its
     // pacing go on, and the next frame tries again.
-    if (SDL_LockTexture(display.texture, &presentedRows, &pixels, &pitch) == 0) {
+    if (!display.testPattern &&
+        SDL_LockTexture(display.texture, &presentedRows, &pixels, &pitch) == 0) {
         CopyPresentedRows(static_cast<uint8_t*>(pixels), pitch);
         SDL_UnlockTexture(display.texture);
     }

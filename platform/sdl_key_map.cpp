@@ -1,6 +1,8 @@
 #include "platform/sdl_key_map.h"
 
+#include <algorithm>
 #include <array>
+#include <iterator>
 
 namespace {
 
@@ -80,4 +82,26 @@ constexpr std::array<uint8_t, SDL_NUM_SCANCODES> kTable = BuildTable();
 uint8_t DirectInputScanCode(SDL_Scancode scancode) {
     if (scancode < 0 || scancode >= SDL_NUM_SCANCODES) return 0;
     return kTable[scancode];
+}
+
+bool NoteDisplayChord(DisplayChord& chord, const SDL_Event& event) {
+    if (event.type != SDL_KEYDOWN && event.type != SDL_KEYUP) return false;
+    if (event.key.keysym.scancode != SDL_SCANCODE_RETURN) return false;
+    if (event.type == SDL_KEYUP) {
+        chord.returnHeld = false;
+        return false;
+    }
+    if (event.key.repeat != 0 || (event.key.keysym.mod & KMOD_ALT) == 0) return false;
+    chord.returnHeld = true;
+    return true;
+}
+
+void ReadKeyState(const Uint8* pressed, int count, const DisplayChord& chord,
+                  uint8_t (&state)[kKeyCodeCount]) {
+    std::fill(std::begin(state), std::end(state), 0);
+    for (int i = 0; i < count && i < SDL_NUM_SCANCODES; ++i) {
+        if (!pressed[i] || (chord.returnHeld && i == SDL_SCANCODE_RETURN)) continue;
+        const uint8_t code = DirectInputScanCode(static_cast<SDL_Scancode>(i));
+        if (code != 0) state[code] = 0x80;
+    }
 }

@@ -4,12 +4,14 @@
 
 #include "platform/keyboard.h"
 #include "platform/keyboard_state.h"
+#include "platform/sdl_display.h"
 #include "platform/sdl_key_map.h"
 
 namespace {
 
 volatile std::sig_atomic_t quitSignalled = 0;
 bool windowClosed = false;
+DisplayChord displayChord;
 
 void OnQuitSignal(int) { quitSignalled = 1; }
 
@@ -33,20 +35,29 @@ void PollKeyboard() {
         // There is no message loop: events are drained here, once per frame, so SDL's keyboard
         // state is current and the queue never fills.
         SDL_Event event;
+        bool toggleFullScreen = false;
+        bool sizeChanged = false;
         while (SDL_PollEvent(&event)) {
             if (event.type == SDL_QUIT ||
                 (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE)) {
                 windowClosed = true;
             }
+            if (event.type == SDL_WINDOWEVENT &&
+                event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                sizeChanged = true;
+            }
+            if (NoteDisplayChord(displayChord, event)) toggleFullScreen = !toggleFullScreen;
+        }
+        // Toggling reads the new size itself.
+        if (toggleFullScreen) {
+            SdlDisplayToggleFullScreen();
+        } else if (sizeChanged) {
+            SdlDisplayOutputSizeChanged();
         }
         int count = 0;
         const Uint8* pressed = SDL_GetKeyboardState(&count);
-        uint8_t state[kKeyCodeCount] = {};
-        for (int i = 0; i < count; ++i) {
-            if (!pressed[i]) continue;
-            const uint8_t code = DirectInputScanCode(static_cast<SDL_Scancode>(i));
-            if (code != 0) state[code] = 0x80;
-        }
+        uint8_t state[kKeyCodeCount];
+        ReadKeyState(pressed, count, displayChord, state);
         StoreKeyboardState(state);
     }
     if (quitSignalled || windowClosed) keyDown[DIK_ESCAPE] = 1;

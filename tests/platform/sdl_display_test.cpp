@@ -108,6 +108,38 @@ TEST(SdlDisplay, AHiddenWindowKeepsTheShowGoingAndShowsTheLatestFrameOnceShown) 
     CloseDisplay();
 }
 
+// Where the picture lands as the window changes is checked on a real X display
+// (demo_picture_test.sh); the dummy display shows the toggle's own state and its key.
+TEST(SdlDisplay, AltEnterTogglesA960By720WindowWithTheCursorShownAndBack) {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    OpenDisplay();
+    struct Expected {
+        bool fullScreen;
+        int width;  // the dummy display is 1024 x 768
+        int height;
+    };
+    for (const Expected& expected : {Expected{true, 1024, 768}, Expected{false, 960, 720},
+                                     Expected{true, 1024, 768}}) {
+        int width = 0;
+        int height = 0;
+        SDL_GetRendererOutputSize(SdlDisplayRenderer(), &width, &height);
+        EXPECT_EQ(width, expected.width);
+        EXPECT_EQ(height, expected.height);
+        const bool fullScreen = (SDL_GetWindowFlags(SdlDisplayWindow()) & SDL_WINDOW_FULLSCREEN);
+        EXPECT_EQ(fullScreen, expected.fullScreen);
+        EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), fullScreen ? SDL_DISABLE : SDL_ENABLE);
+        for (const Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
+            SDL_Event event{};
+            event.type = type;
+            event.key.keysym.scancode = SDL_SCANCODE_RETURN;
+            event.key.keysym.mod = KMOD_LALT;
+            SDL_PushEvent(&event);
+        }
+        PollKeyboard();
+    }
+    CloseDisplay();
+}
+
 TEST(SdlDisplayDeathTest, VideoThatDoesNotStartEndsWithTheMessageAndStatus1) {
     EXPECT_EXIT(
         {

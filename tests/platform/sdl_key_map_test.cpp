@@ -4,6 +4,7 @@
 #include <SDL_keyboard.h>
 
 #include <map>
+#include <vector>
 
 #include "platform/sdl_key_map.h"
 
@@ -50,6 +51,61 @@ TEST(SdlKeyMap, NoTwoKeysShareACode) {
         EXPECT_TRUE(fresh) << "code " << int(dik) << " for SDL " << i << " and " << it->second;
     }
     EXPECT_EQ(mapped, 105);  // every key of a 105-key PC keyboard
+}
+
+struct KeyEvent {
+    Uint32 type;
+    SDL_Scancode key;
+    Uint16 mod;
+    Uint8 repeat;
+};
+
+struct ChordCase {
+    const char* what;
+    std::vector<KeyEvent> events;
+    int toggles;
+    bool returnHidden;
+};
+
+TEST(SdlKeyMap, AltEnterTogglesOnceAndItsReturnStaysOutOfTheShowsKeysTillReleased) {
+    const Uint16 alt = KMOD_LALT;
+    const KeyEvent altEnter{SDL_KEYDOWN, SDL_SCANCODE_RETURN, alt, 0};
+    const ChordCase cases[] = {
+        {"left Alt", {{SDL_KEYDOWN, SDL_SCANCODE_LALT, alt, 0}, altEnter}, 1, true},
+        {"right Alt", {{SDL_KEYDOWN, SDL_SCANCODE_RETURN, KMOD_RALT, 0}}, 1, true},
+        {"auto-repeat", {altEnter, {SDL_KEYDOWN, SDL_SCANCODE_RETURN, alt, 1}}, 1, true},
+        {"Alt released first", {altEnter, {SDL_KEYUP, SDL_SCANCODE_LALT, 0, 0}}, 1, true},
+        {"Return released", {altEnter, {SDL_KEYUP, SDL_SCANCODE_RETURN, alt, 0}}, 1, false},
+        {"twice", {altEnter, {SDL_KEYUP, SDL_SCANCODE_RETURN, alt, 0}, altEnter}, 2, true},
+        {"Enter alone", {{SDL_KEYDOWN, SDL_SCANCODE_RETURN, 0, 0}}, 0, false},
+        {"Enter, then Alt",
+         {{SDL_KEYDOWN, SDL_SCANCODE_RETURN, 0, 0}, {SDL_KEYDOWN, SDL_SCANCODE_RETURN, alt, 1}},
+         0, false},
+        {"Ctrl+Enter", {{SDL_KEYDOWN, SDL_SCANCODE_RETURN, KMOD_LCTRL, 0}}, 0, false},
+        {"Alt+keypad Enter", {{SDL_KEYDOWN, SDL_SCANCODE_KP_ENTER, alt, 0}}, 0, false},
+    };
+    Uint8 pressed[SDL_NUM_SCANCODES] = {};
+    for (const SDL_Scancode key : {SDL_SCANCODE_RETURN, SDL_SCANCODE_LALT, SDL_SCANCODE_ESCAPE}) {
+        pressed[key] = 1;
+    }
+    for (const ChordCase& c : cases) {
+        DisplayChord chord;
+        int toggles = 0;
+        for (const KeyEvent& e : c.events) {
+            SDL_Event event{};
+            event.type = e.type;
+            event.key.keysym.scancode = e.key;
+            event.key.keysym.mod = e.mod;
+            event.key.repeat = e.repeat;
+            toggles += NoteDisplayChord(chord, event) ? 1 : 0;
+        }
+        EXPECT_EQ(toggles, c.toggles) << c.what;
+        uint8_t state[kKeyCodeCount];
+        ReadKeyState(pressed, SDL_NUM_SCANCODES, chord, state);
+        EXPECT_EQ(state[DIK_RETURN], c.returnHidden ? 0 : 0x80) << c.what;
+        EXPECT_EQ(state[DIK_ESCAPE], 0x80) << c.what;
+        EXPECT_EQ(state[0x38], 0x80) << c.what << ": Alt itself is a key of the show";
+    }
 }
 
 }  // namespace
