@@ -2,8 +2,102 @@
 
 #include <algorithm>
 
-#include "platform/display.h"
+#include "assets/embedded_data.h"
+#include "effects/colour_table.h"
+#include "effects/shared_tables.h"
 
-void FillFrame(uint16_t colour) {
-    std::fill(FrameBuffer, FrameBuffer + kFrameWidth * kFrameHeight, colour);
+uint16_t workPicture[kScenePixels];
+uint8_t maskLevel = 255;
+uint8_t fadeLevel = 0;
+
+namespace {
+
+constexpr uint16_t kWarpPhaseStepPerFrame = 0x0A0A;
+
+// sat(a - b) on fields: never below 0.
+uint32_t Less(uint32_t field, uint32_t amount) { return field > amount ? field - amount : 0; }
+
+uint16_t TunnelEntry(uint32_t i) {
+    return static_cast<uint16_t>(tunnelMap[2 * i] | tunnelMap[2 * i + 1] << 8);
+}
+
+}  // namespace
+
+void ResetScenePixels() {
+    maskLevel = 255;
+    fadeLevel = 0;
+}
+
+void FillFromPicture(const uint8_t* picture, int32_t shift) {
+    for (uint32_t i = 0; i < kScenePixels; ++i) {
+        FrameBuffer[i] = static_cast<uint16_t>(picture[i] >> shift);
+    }
+}
+
+void OverlayPicture(const uint8_t* picture) {
+    for (uint32_t i = 0; i < kScenePixels; ++i) {
+        if (picture[i] != 0) FrameBuffer[i] = picture[i];
+    }
+}
+
+void FillFrame(uint16_t colour) { std::fill(FrameBuffer, FrameBuffer + kScenePixels, colour); }
+
+void DarkenByMask() {
+    const uint32_t level = maskLevel;
+    for (uint32_t i = 0; i < kScenePixels; ++i) {
+        // The 8-bit negation: index 0 gives 0 and never darkens, index 1 gives 255, the most.
+        const uint32_t inverse = (256u - maskPicture[i]) & 0xFF;
+        const uint32_t d = Less(inverse, level);
+        if (d == 0) continue;
+        const uint32_t p = FrameBuffer[i];
+        const uint32_t red = Less(p >> 11, d >> 3);
+        const uint32_t green = Less(p >> 5 & 63, d >> 2);
+        const uint32_t blue = Less(p & 31, d >> 3);
+        FrameBuffer[i] = static_cast<uint16_t>(red << 11 | green << 5 | blue);
+    }
+}
+
+void DrawTunnel() {
+    for (uint32_t i = 0; i < kScenePixels; ++i) {
+        // A 16-bit sum: the depth's carry moves the angle on by one.
+        const auto texel = static_cast<uint16_t>(TunnelEntry(i) + wavePhase);
+        workPicture[i] = textureColours.colour[planeTexture[texel]];
+    }
+}
+
+void DrawWarpedTunnel() {
+    const uint8_t phaseLow = static_cast<uint8_t>(wavePhase);
+    const uint8_t c = sineBytes[static_cast<uint8_t>(wavePhase >> 8)];
+    for (uint32_t i = 0; i < kScenePixels; ++i) {
+        const uint16_t entry = TunnelEntry(i);
+        const auto depth = static_cast<uint8_t>(entry);
+        const auto angle = static_cast<uint8_t>(entry >> 8);
+        const uint8_t a = sineBytes[static_cast<uint8_t>(depth + phaseLow)];
+        const uint8_t b = sineBytes[static_cast<uint8_t>(a + 2 * angle + phaseLow)];
+        const auto x = static_cast<uint8_t>((b >> 3) + 2 * depth);
+        const uint8_t d = sineBytes[static_cast<uint8_t>(c + depth + phaseLow)];
+        const auto y = static_cast<uint8_t>((d >> 2) + angle);
+        const auto column = static_cast<uint8_t>(x + angle);
+        workPicture[i] = textureColours.colour[planeTexture[column << 8 | y]];
+    }
+    wavePhase = static_cast<uint16_t>(wavePhase - kWarpPhaseStepPerFrame);
+}
+
+int32_t StepFadeLevel(int32_t cap) {
+    const int32_t t = fadeLevel + 1;
+    if (t != cap) fadeLevel = static_cast<uint8_t>(t);
+    return t;
+}
+
+void CrossFade(int32_t t, bool halved) {
+    const uint32_t a = static_cast<uint32_t>(halved ? t >> 1 : t);
+    const uint32_t b = static_cast<uint32_t>(halved ? (32 - t) >> 1 : 32 - t);
+    for (uint32_t i = 0; i < kScenePixels; ++i) {
+        const uint32_t f = FrameBuffer[i];
+        const uint32_t w = workPicture[i];
+        const uint32_t blue = std::min(31u, Less(f & 31, a) + Less(w & 31, b));
+        const uint32_t green = std::min(63u, Less(f >> 5 & 63, 2 * a) + Less(w >> 5 & 63, 2 * b));
+        const uint32_t red = std::min(31u, Less(f >> 11, a) + Less(w >> 11, b));
+        FrameBuffer[i] = static_cast<uint16_t>(red << 11 | green << 5 | blue);
+    }
 }

@@ -1,6 +1,10 @@
 #include "director/timeline.h"
 
+#include <utility>
+
+#include "assets/embedded_data.h"
 #include "director/beat_tables.h"
+#include "director/flare_field.h"
 #include "director/mesh_motion.h"
 #include "director/scene_pixels.h"
 #include "director/song_clock.h"
@@ -26,16 +30,46 @@ constexpr uint32_t kScene1PlaneAfter = 0x0500;
 constexpr uint16_t kOpeningMeshColour = 4299;
 constexpr uint16_t kClosingMeshColour = 1;
 
+// The mask opens by one level a frame in scene 3 down to 81, and closes again from scene 4 on up
+// to 254: the levels at which a step would reach 80 or 255 are not taken.
+constexpr uint8_t kMaskOpenStop = 80;
+constexpr uint8_t kMaskClosedStop = 255;
+constexpr int32_t kTunnelFadeCap = 15;
+constexpr int32_t kWarpedTunnelFadeCap = 31;
+constexpr int32_t kIntroShift = 4;  // 16 shades
+constexpr int32_t kSwapShift = 3;   // 32 shades
+constexpr int32_t kTrailMinX = 1;
+constexpr int32_t kStarMinX = -16;
+
+// Scene 7's two pictures; their exchange shows from the next frame on.
+const uint8_t* shownPicture = nullptr;
+const uint8_t* otherPicture = nullptr;
+
 void Captions() {
     UpdateCaptions();
     DrawCaptions();
 }
 
-// Each scene's steps in their order. A black fill stands in for the pictures (the intro, the
-// swap pictures) until they come; the mesh, mask, tunnels and flares join with their effects.
+void OpenMask() {
+    const auto t = static_cast<uint8_t>(maskLevel - 1);
+    if (t != kMaskOpenStop) maskLevel = t;
+}
+
+void CloseMask() {
+    const auto t = static_cast<uint8_t>(maskLevel + 1);
+    if (t != kMaskClosedStop) maskLevel = t;
+}
+
+void DrawPlaneAndMesh() {
+    DrawWavePlane();
+    AdvanceMeshMotion();
+    DrawPulsingMesh();
+}
+
+// Each scene's steps, in their order.
 void DrawScene1() {
     meshColour = kOpeningMeshColour;
-    FillFrame(kBlack);
+    FillFromPicture(introPicture, kIntroShift);
     ApplyGrainGrey();
     if (GetSongPosition() > kScene1PlaneAfter) DrawWavePlane();
     AdvanceMeshMotion();
@@ -46,27 +80,52 @@ void DrawScene1() {
     Captions();
 }
 
-void DrawPlaneScene() {
-    DrawWavePlane();
-    AdvanceMeshMotion();
-    DrawPulsingMesh();
-}
-
 void DrawScene3() {
     Captions();  // drawn first: the wave plane covers them
-    DrawWavePlane();
-    AdvanceMeshMotion();
-    DrawPulsingMesh();
+    DrawPlaneAndMesh();
+    OpenMask();
+    DarkenByMask();
+}
+
+void DrawScene4() {
+    DrawPlaneAndMesh();
+    CloseMask();
+    DarkenByMask();
+    DrawTunnel();
+    CrossFade(StepFadeLevel(kTunnelFadeCap), true);
+}
+
+// Once the fade has reached 31 the FrameBuffer's own picture no longer shows, but the wave plane
+// and the mesh are still drawn: the cost fits the frame, and the phases they move stay as they are.
+void DrawScene5() {
+    DrawPlaneAndMesh();
+    CloseMask();
+    DarkenByMask();
+    DrawWarpedTunnel();
+    CrossFade(StepFadeLevel(kWarpedTunnelFadeCap), false);
+    StepFlareTrail();
 }
 
 void DrawScene6() {
+    StepStarField();
     ApplyGrainGrey();  // overwritten by the fill, but its noise moves on
     FillFrame(textureColours.colour[0]);
+    DrawFlares(kStarCount, kStarMinX);
     Captions();
 }
 
+void EnterScene7() {
+    shownPicture = swapPictureA;
+    otherPicture = swapPictureB;
+}
+
 void DrawScene7() {
-    FillFrame(kBlack);
+    FillFromPicture(shownPicture, kSwapShift);
+    // While the song stands on a listed row the pictures change every frame; a row listed twice
+    // changes them twice, so they stay.
+    for (const uint32_t swap : swapPositions) {
+        if (GetSongPosition() == swap) std::swap(shownPicture, otherPicture);
+    }
     ApplyGrainGrey();
     Captions();
 }
@@ -80,12 +139,13 @@ void DrawScene8() {
     meshDistance = 300;
     DrawPulsingMesh();
     meshColour = kClosingMeshColour;
+    OverlayPicture(endPicture);
     ApplyGrainGrey();
     Captions();
 }
 
-// Every scene's frame: poll, draw, present, then the end test with a fresh position. The body runs
-// at least once, so a scene entered after its end position shows exactly one frame.
+// Every frame: poll, draw, present, then the end test with a fresh position. The body runs at
+// least once, so a scene entered after its end position shows exactly one frame.
 void RunScene(int32_t number, const Scene& scene) {
     if (scene.enter) scene.enter();
     currentScene = number;
@@ -102,14 +162,14 @@ void RunScene(int32_t number, const Scene& scene) {
 
 // The end positions follow the embedded song's orders: order in the high byte, row in the low.
 const Scene showScenes[kSceneCount] = {
-    // enter  drawFrame       endPosition     flashes
+    // enter       drawFrame         endPosition     flashes
     {nullptr, DrawScene1, 0x0500, 3},          // 1, orders 0-4: grainy picture, captions, mesh
-    {nullptr, DrawPlaneScene, 0x0700, 0},      // 2, orders 5-6: wave plane with the mesh
+    {nullptr, DrawPlaneAndMesh, 0x0700, 0},    // 2, orders 5-6: wave plane with the mesh
     {nullptr, DrawScene3, 0x0800, 0},          // 3, order 7: wave plane, mesh, the mask opening
-    {nullptr, DrawPlaneScene, 0x0900, 0},      // 4, order 8: the mask closing, the tunnel fading in
-    {nullptr, DrawPlaneScene, 0x0B00, 5},      // 5, orders 9-10: warped tunnel, flare trail
-    {nullptr, DrawScene6, 0x0E00, 0},          // 6, orders 11-13: star field of flares, captions
-    {nullptr, DrawScene7, 0x1200, 0},          // 7, orders 14-17: two pictures swapping on the beat
+    {nullptr, DrawScene4, 0x0900, 0},          // 4, order 8: the mask closing, the tunnel fading in
+    {nullptr, DrawScene5, 0x0B00, 5},          // 5, orders 9-10: warped tunnel, flare trail
+    {GenerateStars, DrawScene6, 0x0E00, 0},    // 6, orders 11-13: star field of flares, captions
+    {EnterScene7, DrawScene7, 0x1200, 0},      // 7, orders 14-17: two pictures swapping on the beat
     {nullptr, DrawScene8, kNoEndPosition, 0},  // 8, order 18 on repeat: mesh, end picture, captions
 };
 
@@ -123,5 +183,8 @@ void PresentWhiteFlash(int32_t n) {
 }
 
 void RunTimeline() {
+    // The scenes' own state starts afresh, so a show run twice in one process runs the same.
+    ResetScenePixels();
+    ResetFlareField();
     for (int32_t s = 0; s < kSceneCount; ++s) RunScene(s + 1, showScenes[s]);
 }

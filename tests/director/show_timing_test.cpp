@@ -2,6 +2,9 @@
 // on the frame that the song's layout, the audio blocks and the show's frame clock put it on.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -11,6 +14,21 @@
 #include "platform/display.h"
 #include "platform/headless.h"
 #include "platform/keyboard.h"
+
+namespace {
+
+std::atomic<uint64_t> allocationCount{0};
+
+}  // namespace
+
+// Every allocation of the test program counts, so the show's own can be seen.
+void* operator new(std::size_t bytes) {
+    allocationCount.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(bytes ? bytes : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -38,11 +56,16 @@ uint32_t PositionAfter(int64_t audioFrames) {
 
 // One character per presented frame: the scene's number, or 'w' for a flash frame.
 std::string frames;
+// Allocations made after the show's first frames, when nothing should allocate any more.
+uint64_t allocationsAtFrame10 = 0;
+uint64_t allocationsAtLastFrame = 0;
 
-void RecordFrame(const uint8_t* screen, int32_t pitchBytes, uint64_t /*frameNumber*/) {
+void RecordFrame(const uint8_t* screen, int32_t pitchBytes, uint64_t frameNumber) {
     const auto* row = reinterpret_cast<const uint16_t*>(screen + pitchBytes * 100);
     const int32_t scene = CurrentScene();
     frames += scene == 0 && row[0] == 0xFFFF ? 'w' : scene != 0 ? static_cast<char>('0' + scene) : '?';
+    if (frameNumber == 10) allocationsAtFrame10 = allocationCount.load();
+    allocationsAtLastFrame = allocationCount.load();
 }
 
 // What the model says: scene s ends on the first frame after which the song stands at or past
@@ -75,6 +98,7 @@ TEST(ShowTiming, ScenesBeginWhereTheEmbeddedSongPutsThem) {
     setup.keyStepCount = 1;
     SetUpHeadless(setup);
     frames.clear();
+    frames.reserve(kEscapeFrame + 16);  // the record itself must not allocate during the show
 
     ASSERT_EQ(RunDemo(), 0);
 
@@ -88,6 +112,7 @@ TEST(ShowTiming, ScenesBeginWhereTheEmbeddedSongPutsThem) {
     EXPECT_EQ(frames.substr(2563, 3), "www");
     EXPECT_EQ(frames.substr(5979, 5), "wwwww");
     EXPECT_EQ(frames.size(), kEscapeFrame + 1);
+    EXPECT_EQ(allocationsAtLastFrame, allocationsAtFrame10) << "the show allocates per frame";
 }
 
 }  // namespace

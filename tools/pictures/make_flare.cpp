@@ -34,12 +34,12 @@ double Light(int x, int y) {
     const double dy = (y - (kFlareHeight - 1) / 2.0) * kRowAspect;
     const double r = std::sqrt(dx * dx + dy * dy);
     const double core = std::exp(-(r * r) / (2.0 * 2.2 * 2.2));
-    const double halo = 0.55 * std::exp(-r / 6.5);
+    const double halo = 0.3 * std::exp(-r / 5.5);
     // Rays along the two axes and fainter ones along the diagonals, fading with distance.
     const double angle = std::atan2(dy, dx);
     const double axes = std::pow(std::fabs(std::cos(2.0 * angle)), 40.0);
     const double diagonals = 0.5 * std::pow(std::fabs(std::sin(2.0 * angle)), 60.0);
-    const double rays = 0.35 * (axes + diagonals) * std::exp(-r / 11.0);
+    const double rays = 0.3 * (axes + diagonals) * std::exp(-r / 10.0);
     // Fades to nothing before the block's edges, so no flare shows a rim.
     const double edge = Smooth(0.0, 4.0, std::min({double(x), double(kFlareWidth - 1 - x)})) *
                         Smooth(0.0, 3.0, std::min({double(y), double(kFlareHeight - 1 - y)})) *

@@ -1,0 +1,130 @@
+// The timeline's own pixel operations and the flare clouds, on a headless frame buffer.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "assets/embedded_data.h"
+#include "director/flare_field.h"
+#include "director/mesh_motion.h"
+#include "director/scene_pixels.h"
+#include "effects/colour_table.h"
+#include "effects/projection.h"
+#include "effects/shared_tables.h"
+#include "effects/wave_plane.h"
+#include "platform/headless.h"
+
+namespace {
+
+class ScenePixels : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetUpHeadless(HeadlessSetup{});
+        OpenWindow();
+        InitDirectDraw();
+        SetVideoMode(320, 200, 16);
+        CreateFrameBuffer(320, 200, 16);
+        BuildAngleTables();
+        BuildMotionTables();
+        InitOverlayColours();
+        InitWavePlane();
+        ResetScenePixels();
+        ResetFlareField();
+    }
+    void TearDown() override {
+        FreeFrameBuffer();
+        ReleaseDirectDraw();
+        RequestWindowClose();
+    }
+    static std::vector<uint16_t> Frame() { return {FrameBuffer, FrameBuffer + kScenePixels}; }
+};
+
+TEST_F(ScenePixels, MaskAtLevel81DarkensOnlyTheLowIndicesEachFieldByItsShare) {
+    FillFrame(0xFFFF);
+    maskLevel = 81;
+    DarkenByMask();
+    int darkest = 0;
+    for (uint32_t i = 0; i < kScenePixels; ++i) {
+        const int m = maskPicture[i];
+        const int d = m == 0 ? 0 : std::max(0, 256 - m - 81);
+        const int red = std::max(0, 31 - (d >> 3)), green = std::max(0, 63 - (d >> 2));
+        ASSERT_EQ(FrameBuffer[i], red << 11 | green << 5 | red) << "mask index " << m;
+        if (m == 1) darkest = FrameBuffer[i];
+    }
+    // Index 1 darkens the most: green by 43, red and blue by 21.
+    if (darkest) {
+        EXPECT_EQ(darkest, 10 << 11 | 20 << 5 | 10);
+    }
+}
+
+TEST_F(ScenePixels, TunnelCarryFadeLevelsAndCrossFade) {
+    wavePhase = 0x00FF;
+    DrawTunnel();
+    for (uint32_t i = 0; i < kScenePixels; i += 97) {
+        const uint16_t entry = static_cast<uint16_t>(tunnelMap[2 * i] | tunnelMap[2 * i + 1] << 8);
+        // A 16-bit sum: entry 0x3001 reads texel 0x3100.
+        ASSERT_EQ(workPicture[i], textureColours.colour[planeTexture[uint16_t(entry + 0x00FF)]]);
+    }
+    EXPECT_EQ(wavePhase, 0x00FF);
+    DrawWarpedTunnel();
+    EXPECT_EQ(wavePhase, 0xF6F5);
+
+    std::vector<int32_t> levels;
+    for (int k = 0; k < 16; ++k) levels.push_back(StepFadeLevel(15));
+    EXPECT_EQ(levels, (std::vector<int32_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 15}));
+    EXPECT_EQ(fadeLevel, 14);
+
+    std::fill(workPicture, workPicture + kScenePixels, uint16_t{0});
+    FillFrame(0xFFFF);
+    CrossFade(15, true);  // a = 7, b = 8
+    EXPECT_EQ(FrameBuffer[1234], 24 << 11 | 49 << 5 | 24);
+    std::fill(workPicture, workPicture + kScenePixels, uint16_t{0xFFFF});
+    FillFrame(0x07E0);
+    CrossFade(31, false);  // the frame keeps a green of 1, the work picture loses 1, 2 and 1
+    EXPECT_EQ(FrameBuffer[99], 30 << 11 | (1 + 61) << 5 | 30);
+    FillFromPicture(introPicture, 4);
+    EXPECT_EQ(FrameBuffer[5], introPicture[5] >> 4);
+}
+
+TEST_F(ScenePixels, TrailAndStarsFromTheirStartValues) {
+    StepFlareTrail();
+    EXPECT_EQ(flareField.trailCount, 1);
+    EXPECT_EQ(flareField.trailPoints[0].x, 120.0f);
+    EXPECT_EQ(flareField.trailPoints[0].y, 0.0f);
+    EXPECT_EQ(flareField.trailPoints[0].z, 200.0f);
+    EXPECT_EQ(flareField.trailAmp2, 180);
+    EXPECT_EQ(flareField.trailAmp3, 60);
+    std::vector<float> first200;
+    for (int k = 1; k < 250; ++k) {
+        StepFlareTrail();
+        if (k == 199) {
+            for (int p = 0; p < 200; ++p) first200.push_back(flareField.trailPoints[p].x);
+        }
+    }
+    EXPECT_EQ(flareField.trailCount, 200);
+    for (int p = 0; p < 200; ++p) ASSERT_EQ(flareField.trailPoints[p].x, first200[p]);
+
+    GenerateStars();
+    EXPECT_EQ(flareField.starPoints[0].x, -397.0f);
+    EXPECT_EQ(flareField.starPoints[0].y, -19.0f);
+    EXPECT_EQ(flareField.starPoints[0].z, -385.0f);
+    EXPECT_EQ(flareField.trailAmp1, 800);
+}
+
+TEST_F(ScenePixels, FlaresOnlyInsideTheirWindow) {
+    struct Case {
+        int32_t x, y, minX;
+        bool drawn;
+    };
+    const Case cases[] = {{0, 50, 1, false}, {0, 50, -16, true},  {272, 50, -16, false},
+                          {50, 158, -16, false}, {50, -1, -16, false}, {271, 157, 1, true},
+                          {-16, 0, -16, true}};
+    for (const Case& c : cases) {
+        FillFrame(0x0841);
+        flareField.cloudScreen[0] = ScreenPoint{c.x, c.y, 0};
+        DrawFlares(1, c.minX);
+        EXPECT_EQ(Frame() != std::vector<uint16_t>(kScenePixels, 0x0841), c.drawn)
+            << c.x << "," << c.y << " from " << c.minX;
+    }
+}
+
+}  // namespace
