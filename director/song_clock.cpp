@@ -5,7 +5,8 @@
 Song* song = nullptr;
 
 uint32_t GetSongPosition() {
-    const uint32_t order = static_cast<uint32_t>(GetSongOrder(song)) & 0xFF;
-    const uint32_t row = static_cast<uint32_t>(GetSongRow(song)) & 0xFF;
+    const HeardPosition heard = GetHeardSongPosition(song);
+    const uint32_t order = static_cast<uint32_t>(heard.order) & 0xFF;
+    const uint32_t row = static_cast<uint32_t>(heard.row) & 0xFF;
     return (order << 8) | row;
 }

@@ -8,6 +8,7 @@ struct Song;
 // The Song the show plays, created at start-up; null when it could not be loaded.
 extern Song* song;
 
-// ((order AND 0xFF) << 8) OR (row AND 0xFF), read afresh from the Song on every call: the mixing
-// thread moves it on between two calls. 0 without a Song.
+// ((order AND 0xFF) << 8) OR (row AND 0xFF) of the sound reaching the loudspeaker, read afresh on
+// every call: the sound moves on between two calls. Every scene change and beat follows it, so
+// the pictures keep step with what is heard rather than run a ring ahead. 0 without a Song.
 uint32_t GetSongPosition();

@@ -13,6 +13,9 @@ using MixDueBlocksFunction = void (*)();
 bool AudioDeviceOpen(int32_t rateHz, const int16_t* ring, uint32_t ringBytes);
 // Bytes played since the open, counting on across loops of the ring.
 uint64_t AudioDevicePlayedBytes();
+// Of the bytes counted as played, how many the device still holds on their way to the
+// loudspeaker, as closely as it can tell; 0 while closed.
+uint32_t AudioDeviceHeldBytes();
 // Stops playback and releases the device; nothing happens when none is open.
 void AudioDeviceClose();
 // Who runs the mixing loop: true when the device calls `mixDue` itself whenever its clock moves

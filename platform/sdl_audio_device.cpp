@@ -18,6 +18,10 @@ SDL_AudioDeviceID device = 0;
 // The callback is the only writer while a device is open; the mixer thread reads it to decide
 // which blocks of the ring are free to overwrite, so the store publishes the copy before it.
 std::atomic<uint64_t> playedBytes{0};
+// One device buffer of the obtained spec. Between the callback and the loudspeaker SDL keeps the
+// buffer the callback has just filled, which plays after what the device already has; the driver's
+// own queue beyond it is not reported by SDL, so this is the least the sound trails the count by.
+std::atomic<uint32_t> heldBytes{0};
 
 // The smallest power of two covering about 10 ms: SDL and most backends want power-of-two
 // periods, and rounding up keeps the callback rate low enough not to starve at small rates.
@@ -75,11 +79,14 @@ bool AudioDeviceOpen(int32_t rateHz, const int16_t* ring, uint32_t ringBytes) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
+    heldBytes.store(static_cast<uint32_t>(have.samples) * kBytesPerFrame,
+                    std::memory_order_relaxed);
     SDL_PauseAudioDevice(device, 0);
     return true;
 }
 
 uint64_t AudioDevicePlayedBytes() { return playedBytes.load(std::memory_order_acquire); }
+uint32_t AudioDeviceHeldBytes() { return heldBytes.load(std::memory_order_relaxed); }
 
 void AudioDeviceClose() {
     if (device == 0) return;
@@ -89,6 +96,7 @@ void AudioDeviceClose() {
     ringData = nullptr;
     ringSize = 0;
     playedBytes.store(0, std::memory_order_release);
+    heldBytes.store(0, std::memory_order_relaxed);
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 

@@ -28,6 +28,25 @@ constexpr int32_t kFloatsPerFrame = 2;
 constexpr size_t kMixBufferAlignBytes = 16;
 constexpr size_t kMixBufferSlackBytes = 256;
 constexpr auto kPollInterval = std::chrono::milliseconds(2);
+// A block holds at most three tick boundaries at any tempo a score can set (255 BPM and below), so
+// eight marks leave room for a start mark and a second started Song.
+constexpr int32_t kMarksPerBlock = 8;
+// A reader overtaken by the writer this often in one call gives up rather than wait on it.
+constexpr int kHeardReadAttempts = 3;
+
+// Where each started Song stood, frame by frame, in one mixed block, and the device frame at which
+// that block begins to play. A seqlock in atomics: one writer (the mixing loop, under the mix
+// lock) and readers that take no lock.
+struct HeardBlock {
+    // 2n + 1 while block n of the output is written, 2n + 2 once it is whole; a reader that finds
+    // any other value, before or after its copy, met a block rewritten under it.
+    std::atomic<uint64_t> stamp;
+    std::atomic<uint64_t> firstFrame;
+    std::atomic<uint32_t> markCount;
+    // (startSerial << 32) | (frame offset in the block << 16) | (order << 8) | row, in frame order
+    // per Song; a block is at most 3840 frames (20 ms at 192 kHz).
+    std::atomic<uint64_t> marks[kMarksPerBlock];
+};
 
 struct Output {
     bool open = false;
@@ -39,6 +58,12 @@ struct Output {
     float* mixBuffer = nullptr;
     int32_t nextBlock = 0;
     std::thread thread;
+    // The record of what each mixed block holds, one entry per block of the ring and a few more
+    // for those the device still holds or that play while the next is written.
+    HeardBlock* heard = nullptr;
+    int32_t heardEntries = 0;
+    uint64_t blocksMixed = 0;  // since the open; the block being written is entry blocksMixed
+    int32_t marksInBlock = 0;
 };
 
 Output output;
@@ -46,6 +71,13 @@ int32_t bufferLengthMs = kDefaultBufferLengthMs;
 std::atomic<bool> stopRequested{false};
 std::mutex mixMutex;
 ListNode playingSongs{&playingSongs, &playingSongs};
+// Blocks whole in the record since the open: what readers may look at.
+std::atomic<uint64_t> blocksRecorded{0};
+
+uint32_t PackedPosition(const Song* song) {
+    return (static_cast<uint32_t>(song->order.load(std::memory_order_relaxed)) & 0xFF) << 8 |
+           (static_cast<uint32_t>(song->row.load(std::memory_order_relaxed)) & 0xFF);
+}
 
 // Points every started Song's Channels at the current pool, or at nothing while none exists, so
 // that no Channel keeps the address of a released Voice.
@@ -54,6 +86,9 @@ void RebindStartedSongs() {
     for (ListNode* node = playingSongs.next; node != &playingSongs; node = node->next) {
         Song* song = static_cast<Song*>(node);
         SetSongBpm(song, song->bpm);
+        // The device starts over or stops: the sound of this start that was still in flight is
+        // gone, and the Song goes on from where the mixing left it.
+        song->quietPosition.store(PackedPosition(song), std::memory_order_release);
         if (!song->channels) continue;
         for (int32_t i = 0; i < song->channelCount; ++i) {
             song->channels[i].voice = pool ? &pool[i] : nullptr;
@@ -67,6 +102,86 @@ void ReleaseBuffers() {
     output.ring = nullptr;
     ::operator delete[](output.mixBuffer, std::align_val_t(kMixBufferAlignBytes));
     output.mixBuffer = nullptr;
+    delete[] output.heard;
+    output.heard = nullptr;
+}
+
+HeardBlock& BlockBeingMixed() { return output.heard[output.blocksMixed % output.heardEntries]; }
+
+void BeginHeardBlock(uint64_t firstFrame) {
+    HeardBlock& block = BlockBeingMixed();
+    block.stamp.store(2 * output.blocksMixed + 1, std::memory_order_relaxed);
+    // Every field is stored with release so that none is seen ahead of the odd stamp.
+    block.firstFrame.store(firstFrame, std::memory_order_release);
+    output.marksInBlock = 0;
+}
+
+// The Song's position from `offset` on in the block being mixed.
+void MarkHeard(const Song* song, int32_t offset) {
+    HeardBlock& block = BlockBeingMixed();
+    const uint64_t serial = song->startSerial.load(std::memory_order_relaxed);
+    int32_t slot = output.marksInBlock;
+    if (slot == kMarksPerBlock) {
+        // Only at tempos no score sets: the Song's latest position wins over its previous mark.
+        --slot;
+        if (block.marks[slot].load(std::memory_order_relaxed) >> 32 != serial) return;
+    } else {
+        ++output.marksInBlock;
+    }
+    const uint64_t mark = serial << 32 | static_cast<uint64_t>(offset) << 16 | PackedPosition(song);
+    block.marks[slot].store(mark, std::memory_order_release);
+}
+
+void EndHeardBlock() {
+    HeardBlock& block = BlockBeingMixed();
+    block.markCount.store(static_cast<uint32_t>(output.marksInBlock), std::memory_order_release);
+    block.stamp.store(2 * output.blocksMixed + 2, std::memory_order_release);
+    ++output.blocksMixed;
+    blocksRecorded.store(output.blocksMixed, std::memory_order_release);
+}
+
+// The device plays ring frame w x B next at the first count past `played` that lands on it; it
+// cannot be on block w itself, which is not mixed while it plays.
+uint64_t FirstFrameOfBlock(uint64_t played, int32_t w) {
+    const uint64_t ringFrames = static_cast<uint64_t>(output.ringFrames);
+    const uint64_t start = static_cast<uint64_t>(w) * output.blockFrames;
+    const uint64_t intoRing = played % ringFrames;
+    return played - intoRing + start + (start < intoRing ? ringFrames : 0);
+}
+
+enum class HeardSearch : uint8_t { Found, NotHeard, Overtaken };
+
+HeardSearch SearchHeard(uint32_t startSerial, uint64_t heardFrame, int32_t* order, int32_t* row) {
+    const uint64_t entries = static_cast<uint64_t>(output.heardEntries);
+    const uint64_t whole = blocksRecorded.load(std::memory_order_acquire);
+    // The oldest slot is the one the writer fills next, with a block far from being heard.
+    const uint64_t oldest = whole >= entries ? whole - entries + 1 : 0;
+    for (uint64_t n = whole; n-- > oldest;) {
+        const HeardBlock& block = output.heard[n % entries];
+        const uint64_t stamp = 2 * n + 2;
+        if (block.stamp.load(std::memory_order_acquire) != stamp) return HeardSearch::Overtaken;
+        const uint64_t firstFrame = block.firstFrame.load(std::memory_order_acquire);
+        const uint32_t count = std::min<uint32_t>(
+            block.markCount.load(std::memory_order_acquire), kMarksPerBlock);
+        uint64_t marks[kMarksPerBlock];
+        for (uint32_t i = 0; i < count; ++i) {
+            marks[i] = block.marks[i].load(std::memory_order_acquire);
+        }
+        if (block.stamp.load(std::memory_order_relaxed) != stamp) return HeardSearch::Overtaken;
+        if (firstFrame > heardFrame) continue;
+        // The newest block that has begun to play is the one heard; the Song stands at its last
+        // mark at or before the frame heard, or is not in the block at all.
+        HeardSearch result = HeardSearch::NotHeard;
+        for (uint32_t i = 0; i < count; ++i) {
+            if (marks[i] >> 32 != startSerial) continue;
+            if (((marks[i] >> 16) & 0xFFFF) > heardFrame - firstFrame) break;
+            *order = static_cast<int32_t>((marks[i] >> 8) & 0xFF);
+            *row = static_cast<int32_t>(marks[i] & 0xFF);
+            result = HeardSearch::Found;
+        }
+        return result;
+    }
+    return HeardSearch::NotHeard;
 }
 
 // Renders ring block w: every started Song advances tick by tick, its tick routine called exactly
@@ -80,9 +195,11 @@ void MixBlock(int32_t w) {
         if (song->playing != 1) continue;
         int32_t left = song->samplesLeftInTick;
         int32_t done = 0;
+        MarkHeard(song, 0);
         while (done < blockFrames) {
             if (left <= 0) {
                 song->tickCallback(song);
+                MarkHeard(song, done);
                 left = song->samplesPerTick;
                 // SetSongBpm never gives less than one frame; this only guards a hand-set value
                 // from stalling the block for ever.
@@ -109,7 +226,9 @@ bool MixDueBlock() {
     const int32_t q = p == 0 ? output.blockCount - 1 : p - 1;
     const int32_t w = output.nextBlock;
     if (w == p || !(w <= q || (q == 0 && w != 1))) return false;
+    BeginHeardBlock(FirstFrameOfBlock(frames, w));
     MixBlock(w);
+    EndHeardBlock();
     output.nextBlock = w + 1 == output.blockCount ? 0 : w + 1;
     return true;
 }
@@ -167,6 +286,13 @@ bool OpenAudioOutput(int32_t rateHz) {
         output = Output{};
         return false;
     }
+    // The block heard trails the newest mixed by up to the ring and what the device holds; one
+    // entry more for the block being written, one for a reader that began a block earlier.
+    const int32_t heldFrames = static_cast<int32_t>(AudioDeviceHeldBytes() / kBytesPerFrame);
+    output.heardEntries =
+        output.blockCount + 2 + (heldFrames + output.blockFrames - 1) / output.blockFrames;
+    output.heard = new HeardBlock[output.heardEntries]();
+    blocksRecorded.store(0, std::memory_order_release);
     output.open = true;
     RebindStartedSongs();
     stopRequested = false;
@@ -198,6 +324,21 @@ void CloseAudioOutput() {
     ReleaseBuffers();
     output = Output{};
     RebindStartedSongs();
+}
+
+uint64_t OutputHeardFrames() {
+    const uint64_t played = AudioDevicePlayedBytes() / kBytesPerFrame;
+    const uint64_t held = AudioDeviceHeldBytes() / kBytesPerFrame;
+    return played > held ? played - held : 0;
+}
+
+bool FindHeardPosition(uint32_t startSerial, int32_t* order, int32_t* row) {
+    if (!output.heard) return false;
+    for (int attempt = 0; attempt < kHeardReadAttempts; ++attempt) {
+        const HeardSearch result = SearchHeard(startSerial, OutputHeardFrames(), order, row);
+        if (result != HeardSearch::Overtaken) return result == HeardSearch::Found;
+    }
+    return false;
 }
 
 int32_t OutputRateHz() { return output.rateHz; }

@@ -135,6 +135,14 @@ struct Song : ListNode {
     // Written by the replay on the mixing thread, read by the director without a lock.
     std::atomic<int32_t> row;
     std::atomic<int32_t> order;
+    // Tells this start's sound apart in the output's record of what is heard, so that a restart,
+    // or a new Song at a freed one's address, never takes over an earlier start's rows. Set by
+    // StartSong from a process-wide count; 0 for a Song never started.
+    std::atomic<uint32_t> startSerial;
+    // (order << 8) | row while no block of this start is being heard: 0 from the start until its
+    // first block reaches the loudspeaker, where it stood when stopped or when the output was
+    // closed or reopened under it.
+    std::atomic<uint32_t> quietPosition;
     int32_t patternDelay;
     int32_t nextRow;            // -1 = no change at the next row start
     int32_t nextOrder;

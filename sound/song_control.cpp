@@ -14,7 +14,16 @@ namespace {
 
 constexpr int32_t kFallbackBpm = 125;
 
+// Starts counted since the process began, under the mix lock; 0 stays free for "never started".
+uint32_t startsSoFar = 0;
+
 void StopSongLocked(Song* song) {
+    // What was mixed last is heard last: once it has played, the Song is heard where it stopped.
+    if (song->playing == 1) {
+        const uint32_t order = static_cast<uint32_t>(song->order.load()) & 0xFF;
+        const uint32_t row = static_cast<uint32_t>(song->row.load()) & 0xFF;
+        song->quietPosition.store(order << 8 | row, std::memory_order_release);
+    }
     ListUnlink(song);
     song->playing = 0;
     if (song->channels) {
@@ -71,6 +80,9 @@ bool StartSong(Song* song) {
     song->samplesLeftInTick = 0;  // the first tick is due at once
     song->tick = 0;
     song->patternDelay = 0;
+    if (++startsSoFar == 0) startsSoFar = 1;
+    song->quietPosition.store(0, std::memory_order_release);
+    song->startSerial.store(startsSoFar, std::memory_order_release);
     SetSongBpm(song, song->defaultBpm);
     song->channels = new Channel[song->channelCount]();
     for (int32_t i = 0; i < song->channelCount; ++i) {
@@ -114,6 +126,16 @@ bool FreeSong(Song* song) {
     }
     delete song;
     return true;
+}
+
+HeardPosition GetHeardSongPosition(const Song* song) {
+    if (!song) return {0, 0};
+    const uint32_t serial = song->startSerial.load(std::memory_order_acquire);
+    if (serial == 0) return {GetSongOrder(song), GetSongRow(song)};
+    HeardPosition heard{};
+    if (FindHeardPosition(serial, &heard.order, &heard.row)) return heard;
+    const uint32_t quiet = song->quietPosition.load(std::memory_order_acquire);
+    return {static_cast<int32_t>(quiet >> 8), static_cast<int32_t>(quiet & 0xFF)};
 }
 
 void SetSongBpm(Song* song, int32_t bpm) {

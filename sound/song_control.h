@@ -24,7 +24,20 @@ void FreeSample(Sample* sample);
 // by the replay from the mixing thread, so it takes no lock.
 void SetSongBpm(Song* song, int32_t bpm);
 
-// The position the director reads while the mixing thread writes it.
+// Where a Song stands in the sound reaching the loudspeaker now.
+struct HeardPosition {
+    int32_t order;
+    int32_t row;
+};
+
+// The position of the sound being heard, which trails the position being mixed (GetSongOrder,
+// GetSongRow) by about one ring: 0, 0 from StartSong until its first block is heard; where it
+// stopped once the last block mixed before StopSong has played; where it stood while the output
+// is closed. A Song never started is heard nowhere and answers its own order and row. Lock-free;
+// call it on the thread that opens and closes the output. {0, 0} for null.
+HeardPosition GetHeardSongPosition(const Song* song);
+
+// The position being mixed, read without a lock while the mixing thread writes it.
 inline int32_t GetSongOrder(const Song* song) {
     return song ? song->order.load(std::memory_order_relaxed) : 0;
 }

@@ -1,34 +1,24 @@
 // The whole show on the headless platform with the embedded song playing: every scene must begin
-// on the frame that the song's layout, the audio blocks and the show's frame clock put it on.
+// on the frame that the song's layout, the audio ring and the show's frame clock put it on, and
+// every beat must be presented within a video frame of the moment its row begins to sound.
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
-#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "director/beat_tables.h"
 #include "director/entry.h"
 #include "director/song_clock.h"
 #include "director/timeline.h"
 #include "platform/display.h"
 #include "platform/headless.h"
 #include "platform/keyboard.h"
-
-namespace {
-
-std::atomic<uint64_t> allocationCount{0};
-
-}  // namespace
-
-// Every allocation of the test program counts, so the show's own can be seen.
-void* operator new(std::size_t bytes) {
-    allocationCount.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(bytes ? bytes : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#include "sound/audio_output.h"
+#include "sound/module.h"
 
 namespace {
 
@@ -39,14 +29,17 @@ constexpr int64_t kAudioFramesPerVideoFrame = kRateHz / kShowFramesPerSecond;  /
 constexpr int64_t kTicksPerRow = 6;
 constexpr int64_t kAudioFramesPerTick = 5 * kRateHz / (2 * 118);           // 934
 constexpr int64_t kBlockFrames = 884;                                      // 20 ms, 4-frame multiple
+constexpr int64_t kRingFrames = 10 * kBlockFrames;                         // 100 ms: 10 blocks
 constexpr int64_t kRowsInOrder0 = 32;
 
-// The song position once the virtual device has played `audioFrames`: the mixer has run every
-// whole block played so far, and with it every tick that starts inside those blocks.
+// The song position heard once the virtual device has played `audioFrames`. The song starts with
+// the first block mixed, which the device plays only after a first pass over the silent ring, so
+// frame f of the song sounds at device frame f + kRingFrames; the row heard is the last to begin
+// at or before that.
 uint32_t PositionAfter(int64_t audioFrames) {
-    const int64_t mixed = audioFrames / kBlockFrames * kBlockFrames;
-    if (mixed == 0) return 0;
-    const int64_t rowIndex = (mixed - 1) / (kTicksPerRow * kAudioFramesPerTick);
+    const int64_t songFrame = audioFrames - kRingFrames;
+    if (songFrame < 0) return 0;
+    const int64_t rowIndex = songFrame / (kTicksPerRow * kAudioFramesPerTick);
     if (rowIndex < kRowsInOrder0) return static_cast<uint32_t>(rowIndex);
     int64_t order = 1 + (rowIndex - kRowsInOrder0) / 64;
     const int64_t row = (rowIndex - kRowsInOrder0) % 64;
@@ -54,18 +47,59 @@ uint32_t PositionAfter(int64_t audioFrames) {
     return static_cast<uint32_t>(order << 8 | row);
 }
 
-// One character per presented frame: the scene's number, or 'w' for a flash frame.
-std::string frames;
-// Allocations made after the show's first frames, when nothing should allocate any more.
-uint64_t allocationsAtFrame10 = 0;
-uint64_t allocationsAtLastFrame = 0;
+// What one run of the show left behind.
+struct ShowRecord {
+    // One character per presented frame: the scene's number, or 'w' for a flash frame.
+    std::string frames;
+    // Per presented frame: the device frame at which it went on screen, and the song position its
+    // picture was drawn with (nothing moves the clock between drawing and presenting).
+    std::vector<int64_t> presentedAt;
+    std::vector<uint32_t> drawnWith;
+    // Each row as it began, with the device frame at which it began to sound.
+    std::vector<uint32_t> rowPositions;
+    std::vector<int64_t> rowSoundsAt;
+};
 
-void RecordFrame(const uint8_t* screen, int32_t pitchBytes, uint64_t frameNumber) {
+ShowRecord show;
+TickCallback replayTick = nullptr;
+int64_t songFramesMixed = 0;  // of the song, before the tick being run
+
+// Wraps the replay's tick to find where each row's first frame lands in the ring and so when the
+// device will play it. The song's frames count from the start of the first block mixed after
+// StartSong, so a frame's place in its block is its count modulo the block.
+void TimedTick(Song* s) {
+    replayTick(s);
+    const uint32_t position =
+        static_cast<uint32_t>((s->order.load() & 0xFF) << 8 | (s->row.load() & 0xFF));
+    if (show.rowPositions.empty() || show.rowPositions.back() != position) {
+        const int64_t ringFrame =
+            OutputNextBlock() * kBlockFrames + songFramesMixed % kBlockFrames;
+        const int64_t played = static_cast<int64_t>(HeadlessAudioFramesPlayed());
+        const int64_t ahead = ((ringFrame - played % kRingFrames) + kRingFrames) % kRingFrames;
+        show.rowPositions.push_back(position);
+        show.rowSoundsAt.push_back(played + ahead);
+    }
+    songFramesMixed += s->samplesPerTick;
+}
+
+void RecordCall(PlatformCall call) {
+    // StartSong has run once the timeline polls, and no audio moves before the first present.
+    if (song && song->playing == 1 && song->tickCallback != TimedTick) {
+        replayTick = song->tickCallback;
+        song->tickCallback = TimedTick;
+    }
+    if (call == PlatformCall::PresentFrame) {
+        show.presentedAt.push_back(static_cast<int64_t>(HeadlessAudioFramesPlayed()));
+        show.drawnWith.push_back(GetSongPosition());
+    }
+}
+
+void RecordFrame(const uint8_t* screen, int32_t pitchBytes, uint64_t /*frameNumber*/) {
     const auto* row = reinterpret_cast<const uint16_t*>(screen + pitchBytes * 100);
     const int32_t scene = CurrentScene();
-    frames += scene == 0 && row[0] == 0xFFFF ? 'w' : scene != 0 ? static_cast<char>('0' + scene) : '?';
-    if (frameNumber == 10) allocationsAtFrame10 = allocationCount.load();
-    allocationsAtLastFrame = allocationCount.load();
+    show.frames += scene == 0 && row[0] == 0xFFFF ? 'w'
+                   : scene != 0                   ? static_cast<char>('0' + scene)
+                                                  : '?';
 }
 
 // What the model says: scene s ends on the first frame after which the song stands at or past
@@ -87,32 +121,75 @@ std::string ExpectedFrames(uint64_t escapeFrame) {
     return trace;
 }
 
-TEST(ShowTiming, ScenesBeginWhereTheEmbeddedSongPutsThem) {
-    // Escape well after the song has reached the last scene's order.
-    constexpr uint64_t kEscapeFrame = 10200;
-    const KeyStep steps[] = {{kEscapeFrame, false, {DIK_ESCAPE}}};
-    HeadlessSetup setup;
-    setup.framesPerSecond = kShowFramesPerSecond;
-    setup.sink = RecordFrame;
-    setup.keySchedule = steps;
-    setup.keyStepCount = 1;
-    SetUpHeadless(setup);
-    frames.clear();
-    frames.reserve(kEscapeFrame + 16);  // the record itself must not allocate during the show
+// Escape well after the song has reached the last scene's order.
+constexpr uint64_t kEscapeFrame = 10200;
 
-    ASSERT_EQ(RunDemo(), 0);
+class ShowTiming : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        const KeyStep steps[] = {{kEscapeFrame, false, {DIK_ESCAPE}}};
+        HeadlessSetup setup;
+        setup.framesPerSecond = kShowFramesPerSecond;
+        setup.sink = RecordFrame;
+        setup.callHook = RecordCall;
+        setup.keySchedule = steps;
+        setup.keyStepCount = 1;
+        SetUpHeadless(setup);
+        show = ShowRecord{};
+        songFramesMixed = 0;
+        exitStatus = RunDemo();
+    }
+    static int exitStatus;
+};
 
-    EXPECT_EQ(frames, ExpectedFrames(kEscapeFrame));
-    // The same, as first frames: scene 1 spans orders 0..4, 288 rows of 6 x 934 audio frames,
-    // heard once block 1826 has played, after video frame 2563; three flash frames follow.
+int ShowTiming::exitStatus = -1;
+
+TEST_F(ShowTiming, ScenesBeginWhereTheEmbeddedSongPutsThem) {
+    ASSERT_EQ(exitStatus, 0);
+    EXPECT_EQ(show.frames, ExpectedFrames(kEscapeFrame));
+    // The same, as first frames: scene 1 spans orders 0..4, 288 rows of 6 x 934 audio frames, so
+    // order 5 begins 1613952 frames into the song and sounds a ring later, at device frame
+    // 1622792; the end test after video frame 2575 (clock at 2576 x 630) is the first to hear it,
+    // and three flash frames follow.
     std::vector<size_t> starts;
-    for (char scene = '1'; scene <= '8'; ++scene) starts.push_back(frames.find(scene));
-    const std::vector<size_t> wantStarts = {0, 2566, 3702, 4270, 4840, 5984, 7687, 9964};
+    for (char scene = '1'; scene <= '8'; ++scene) starts.push_back(show.frames.find(scene));
+    const std::vector<size_t> wantStarts = {0, 2579, 3715, 4284, 4854, 5997, 7700, 9977};
     EXPECT_EQ(starts, wantStarts);
-    EXPECT_EQ(frames.substr(2563, 3), "www");
-    EXPECT_EQ(frames.substr(5979, 5), "wwwww");
-    EXPECT_EQ(frames.size(), kEscapeFrame + 1);
-    EXPECT_EQ(allocationsAtLastFrame, allocationsAtFrame10) << "the show allocates per frame";
+    EXPECT_EQ(show.frames.substr(2576, 3), "www");
+    EXPECT_EQ(show.frames.substr(5992, 5), "wwwww");
+    EXPECT_EQ(show.frames.size(), kEscapeFrame + 1);
+}
+
+TEST_F(ShowTiming, EveryBeatIsPresentedWithinAVideoFrameOfItsSound) {
+    ASSERT_EQ(exitStatus, 0);
+    std::vector<std::pair<uint32_t, size_t>> beats;  // position, first frame showing it
+    // A scene change shows with the next frame after its end test: a flash, or the next scene.
+    for (int scene = 1; scene < kSceneCount; ++scene) {
+        const size_t last = show.frames.rfind(static_cast<char>('0' + scene));
+        beats.push_back({showScenes[scene - 1].endPosition, last + 1});
+    }
+    // A beat row shows in the first frame drawn while the song stands on it.
+    std::vector<uint32_t> rows(std::begin(meshBeatPositions), std::end(meshBeatPositions));
+    rows.insert(rows.end(), std::begin(pulsePositions), std::end(pulsePositions));
+    rows.insert(rows.end(), std::begin(swapPositions), std::end(swapPositions));
+    for (const uint32_t position : rows) {
+        const auto drawn = std::find(show.drawnWith.begin(), show.drawnWith.end(), position);
+        beats.push_back({position, static_cast<size_t>(drawn - show.drawnWith.begin())});
+    }
+
+    int64_t worst = 0;
+    for (const auto& [position, frame] : beats) {
+        const auto row = std::find(show.rowPositions.begin(), show.rowPositions.end(), position);
+        ASSERT_NE(row, show.rowPositions.end()) << std::hex << position;
+        ASSERT_LT(frame, show.presentedAt.size()) << std::hex << position;
+        const int64_t late =
+            show.presentedAt[frame] - show.rowSoundsAt[row - show.rowPositions.begin()];
+        EXPECT_LE(std::llabs(late), kAudioFramesPerVideoFrame) << std::hex << position;
+        if (std::llabs(late) > std::llabs(worst)) worst = late;
+    }
+    std::printf("%zu beats: worst presented minus sounded %lld audio frames (%.2f ms)\n",
+                beats.size(), static_cast<long long>(worst),
+                1000.0 * static_cast<double>(worst) / kRateHz);
 }
 
 }  // namespace

@@ -196,13 +196,16 @@ TEST(Timeline, ScenesChangeWhenTheSongReachesTheirEndPositions) {
     }
     ASSERT_GE(positionAfterFrame.back(), 0x1200u) << "the song reached the last scene";
     EXPECT_EQ(frames, ExpectedFrames(positionAfterFrame, escapeFrame));
-    // Scene 1 covers orders 0 to 4, 320 rows of 882 audio frames at 630 audio frames a video
-    // frame (44100 Hz at the show's frame rate). The mixer reports a row when it mixes the 20 ms
-    // block holding it, which it does once the device's clock has passed that block: up to 1.4
-    // video frames late.
-    const double audioFramesPerVideoFrame = 44100.0 / kShowFramesPerSecond;
+    // Scene 1 covers orders 0 to 4, 320 rows; the first tick already moves to row 1, so order 5
+    // begins with tick 319, 319 x 882 audio frames into the song. The device plays the song's
+    // first block after one pass over the silent ring, so that row sounds a ring later, and the
+    // end test after frame k, with the clock at (k + 1) x 630 audio frames (44100 Hz at the show's
+    // frame rate), is the first to hear it once that clock has reached it.
+    const int64_t audioFramesPerVideoFrame = 44100 / kShowFramesPerSecond;
+    const int64_t heardAt = 319 * 882 + OutputRingFrames();
     const size_t scene1 = frames.find('w');
-    EXPECT_NEAR(static_cast<double>(scene1), 320 * 882 / audioFramesPerVideoFrame + 0.7, 0.7);
+    EXPECT_EQ(static_cast<int64_t>(scene1),
+              (heardAt + audioFramesPerVideoFrame - 1) / audioFramesPerVideoFrame);
 
     song = nullptr;
     FreeSong(fake);

@@ -86,9 +86,12 @@ TEST_F(SdlAudioDevice, CloseResetsTheCountAndRepeatsHarmlesslyAndOpenWorksAgain)
     const std::vector<int16_t> ring = RampRing();
     ASSERT_TRUE(AudioDeviceOpen(kRateHz, ring.data(), kRingBytes));
     ASSERT_GT(WaitForPlayedBeyond(0), 0u);
+    // One device buffer of about 10 ms is held between the count and the loudspeaker.
+    EXPECT_EQ(AudioDeviceHeldBytes(), 512u * 4);
 
     AudioDeviceClose();
     EXPECT_EQ(AudioDevicePlayedBytes(), 0u);
+    EXPECT_EQ(AudioDeviceHeldBytes(), 0u);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(AudioDevicePlayedBytes(), 0u) << "a callback ran after the close";
     AudioDeviceClose();

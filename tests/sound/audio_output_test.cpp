@@ -271,6 +271,80 @@ TEST_F(AudioOutput, NextBlockStartsOverWhenTheRingShrinks) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// The position heard.
+
+// Every tick is a row of its own, numbered from the start: the position shows which tick sounds.
+void TickIsRow(Song* song) {
+    const int32_t t = song->tick++;
+    song->order.store(t / 256 % 256);
+    song->row.store(t % 256);
+}
+
+uint32_t Packed(int64_t tick) { return static_cast<uint32_t>(tick / 256 % 256 << 8 | tick % 256); }
+
+uint32_t Heard(const Song* song) {
+    const HeardPosition heard = GetHeardSongPosition(song);
+    return static_cast<uint32_t>(heard.order << 8 | heard.row);
+}
+
+// Moves the device to `target` frames in uneven steps, recording after each step the position
+// heard and the one the model gives for the device's count.
+template <typename Model>
+void PlayTo(int64_t& now, int64_t target, const Song* song, Model model,
+            std::vector<uint32_t>& heard, std::vector<uint32_t>& want) {
+    while (now < target) {
+        const int64_t step = std::min<int64_t>(227, target - now);
+        AdvanceVirtualAudio(static_cast<uint32_t>(step));
+        now += step;
+        heard.push_back(Heard(song));
+        want.push_back(model(now));
+    }
+}
+
+TEST_F(AudioOutput, TheHeardPositionTrailsTheMixByTheRingAcrossRestartStopAndReopen) {
+    ASSERT_TRUE(OpenAudioOutput(44100));
+    const int64_t ring = OutputRingFrames();  // 8840
+    constexpr int64_t kTick = 882;
+    Song* song = MakeSong(TickIsRow, 125);
+    songs.push_back(song);
+    std::vector<uint32_t> heard, want;
+    int64_t now = 0;
+
+    // The device first plays the silent ring, then the song's first block: the song's frame f
+    // sounds at device frame ring + f. Nothing heard yet is position 0, though the mix is ahead.
+    ASSERT_TRUE(StartSong(song));
+    const auto fromStart = [&](int64_t startedAt) {
+        return [=](int64_t h) {
+            return h < startedAt + ring ? 0u : Packed((h - startedAt - ring) / kTick);
+        };
+    };
+    PlayTo(now, ring - 1, song, fromStart(0), heard, want);
+    EXPECT_GT(GetSongRow(song), 8) << "the mix runs a ring ahead";
+    PlayTo(now, 3 * ring, song, fromStart(0), heard, want);
+
+    // A restart on a block boundary is heard a ring later; the old start's sound still playing
+    // in between is not this start's.
+    const int64_t restart = now;
+    ASSERT_TRUE(StartSong(song));
+    PlayTo(now, 5 * ring, song, fromStart(restart), heard, want);
+
+    // Stopped, the last mixed block still plays; then the Song is heard where it stopped.
+    const int64_t stop = now;
+    ASSERT_TRUE(StopSong(song));
+    const int64_t lastTick = (stop - restart - 1) / kTick;
+    PlayTo(now, 7 * ring, song, [&](int64_t h) {
+        return Packed(std::min(lastTick, (h - restart - ring) / kTick));
+    }, heard, want);
+    EXPECT_EQ(heard, want);
+
+    // Reopened under a started Song, the sound in flight is lost: it is heard where the mix is.
+    ASSERT_TRUE(StartSong(song));
+    for (int b = 0; b < 20; ++b) AdvanceVirtualAudio(OutputBlockFrames());
+    ASSERT_TRUE(OpenAudioOutput(44100));
+    EXPECT_EQ(Heard(song), Packed(song->tick - 1));
+}
+
+// ---------------------------------------------------------------------------------------------
 // Song control.
 
 TEST_F(AudioOutput, SongOperationsTolerateNull) {

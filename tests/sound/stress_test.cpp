@@ -98,10 +98,13 @@ TEST(MixingStress, SongAndOutputOperationsRaceTheMixingClock) {
                     ASSERT_TRUE(OpenAudioOutput(op % 200 == 0 ? 48000 : 44100));
                 }
                 break;
-            default:
-                positionsSeen += GetSongOrder(song) + GetSongRow(song);
+            default: {
+                // The heard record is read without the lock while the clock thread writes it.
+                const HeardPosition heard = GetHeardSongPosition(song);
+                positionsSeen += GetSongOrder(song) + GetSongRow(song) + heard.order + heard.row;
                 std::this_thread::yield();
                 break;
+            }
         }
     }
     done = true;
