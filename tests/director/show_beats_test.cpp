@@ -1,8 +1,12 @@
 // The whole show on the headless platform with the embedded song, read back frame by frame: the
-// mesh of scene 1 shows exactly on its beat rows, and scene 7's pictures change exactly on theirs.
+// mesh of scene 1 shows exactly on its beat rows, scene 7's pictures change exactly on theirs, and
+// nothing is allocated once the show runs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <new>
 #include <vector>
 
 #include "assets/embedded_data.h"
@@ -15,6 +19,25 @@
 #include "platform/keyboard.h"
 
 namespace {
+
+std::atomic<uint64_t> allocationCount{0};
+
+}  // namespace
+
+// Every allocation of the test program counts, so the show's own can be seen.
+void* operator new(std::size_t bytes) {
+    allocationCount.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(bytes ? bytes : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+// Allocations counted at the show's tenth frame and at its last.
+uint64_t allocationsAtFrame10 = 0;
+uint64_t allocationsAtLastFrame = 0;
 
 struct ShownFrame {
     int32_t scene;
@@ -30,7 +53,9 @@ bool IsFontColour(uint16_t p) {
            std::end(fontColours.colour);
 }
 
-void RecordFrame(const uint8_t* screen, int32_t pitchBytes, uint64_t) {
+void RecordFrame(const uint8_t* screen, int32_t pitchBytes, uint64_t frameNumber) {
+    if (frameNumber == 10) allocationsAtFrame10 = allocationCount.load();
+    allocationsAtLastFrame = allocationCount.load();
     ShownFrame frame{CurrentScene(), GetSongPosition(), false, false};
     int32_t added = 0;   // scene 1: neither the grey picture nor a caption
     int64_t lightA = 0;  // scene 7: light where only A, or only B, has its figure
@@ -63,7 +88,9 @@ TEST(ShowBeats, MeshOnItsBeatsAndPicturesChangingOnTheirs) {
     setup.keyStepCount = 1;
     SetUpHeadless(setup);
     shown.clear();
+    shown.reserve(10000);  // the record itself must not allocate during the show
     ASSERT_EQ(RunDemo(), 0);
+    EXPECT_EQ(allocationsAtLastFrame, allocationsAtFrame10) << "the show allocates per frame";
 
     int32_t meshFrames = 0;
     bool scene7Seen = false;
