@@ -2,6 +2,7 @@
 
 #include "assets/embedded_data.h"
 #include "effects/captions.h"
+#include "effects/flare_sprite.h"
 
 ColourTable textureColours;
 ColourTable fontColours;
@@ -37,4 +38,5 @@ void InitOverlayColours() {
     uint8_t flarePalette[kPaletteBytes];
     BuildFlarePalette(flarePalette);
     ConvertPalette(flarePalette, flareColours);
+    PrepareFlare();
 }

@@ -17,11 +17,8 @@ constexpr int32_t kPictureWidth = static_cast<int32_t>(kFrameWidth);
 constexpr uint16_t kRedField = 0xF800;
 constexpr uint16_t kBlueField = 0x001F;
 
-// The flare's colours, looked up once per row so that the blend reads 16-bit values only.
-void LookUpRow(int32_t r, uint16_t* colours) {
-    const uint8_t* indices = flarePicture + r * kPictureWidth;
-    for (int32_t k = 0; k < kFlareWidth; ++k) colours[k] = flareColours.colour[indices[k]];
-}
+// The flare's colours, looked up once by PrepareFlare so that a blend reads 16-bit values only.
+uint16_t flareBlock[kFlareHeight][kFlareWidth];
 
 #if defined(__SSE2__)
 // Eight pixels at a time, bit for bit the per-field rule: each field is moved to the top of a
@@ -62,13 +59,19 @@ uint16_t AddFieldsSaturating(uint16_t destination, uint16_t source) {
     return static_cast<uint16_t>(red << 11 | green << 5 | blue);
 }
 
+void PrepareFlare() {
+    for (int32_t r = 0; r < kFlareHeight; ++r) {
+        const uint8_t* indices = flarePicture + r * kPictureWidth;
+        for (int32_t k = 0; k < kFlareWidth; ++k) flareBlock[r][k] = flareColours.colour[indices[k]];
+    }
+}
+
 void BlendFlare(int32_t pixel) {
-    uint16_t colours[kFlareWidth];
     for (int32_t r = 0; r < kFlareHeight; ++r) {
         const int32_t rowStart = pixel + r * kPictureWidth;
         if (rowStart >= kFramePixels) break;
         if (rowStart + kFlareWidth <= 0) continue;
-        LookUpRow(r, colours);
+        const uint16_t* colours = flareBlock[r];
         if (rowStart >= 0 && rowStart + kFlareWidth <= kFramePixels) {
             BlendRowWide(FrameBuffer + rowStart, colours);
             continue;

@@ -10,6 +10,9 @@ inline constexpr int32_t kFlareHeight = 42;
 inline constexpr int32_t kLastWholeFlarePixel =
     63999 - (kFlareHeight - 1) * 320 - (kFlareWidth - 1);
 
+// Looks the sprite's colours up once, after flareColours is built (InitOverlayColours does it).
+void PrepareFlare();
+
 // Adds the flare with its top-left corner at linear pixel `pixel` (y * 320 + x). Past column 319
 // a row goes on at the start of the next one; pixels outside the FrameBuffer (a flare above row 0
 // or below the last) are left out.

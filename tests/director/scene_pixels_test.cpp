@@ -1,6 +1,7 @@
 // The timeline's own pixel operations and the flare clouds, on a headless frame buffer.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 #include "assets/embedded_data.h"
@@ -83,6 +84,30 @@ TEST_F(ScenePixels, TunnelCarryFadeLevelsAndCrossFade) {
     EXPECT_EQ(FrameBuffer[99], 30 << 11 | (1 + 61) << 5 | 30);
     FillFromPicture(introPicture, 4);
     EXPECT_EQ(FrameBuffer[5], introPicture[5] >> 4);
+}
+
+// Every field of every pixel as first described: sat(F - a) + sat(W - b), clamped at its maximum.
+TEST_F(ScenePixels, CrossFadeMatchesThePerFieldRuleOnAnyPixels) {
+    auto sat = [](int v, int by) { return v > by ? v - by : 0; };
+    std::mt19937 random(5);
+    for (const bool halved : {false, true}) {
+        for (const int t : {0, 1, 15, 16, 31}) {
+            for (uint32_t i = 0; i < kScenePixels; ++i) {
+                FrameBuffer[i] = static_cast<uint16_t>(random());
+                workPicture[i] = static_cast<uint16_t>(random());
+            }
+            const std::vector<uint16_t> before = Frame();
+            CrossFade(t, halved);
+            const int a = halved ? t >> 1 : t, b = halved ? (32 - t) >> 1 : 32 - t;
+            for (uint32_t i = 0; i < kScenePixels; ++i) {
+                const int f = before[i], w = workPicture[i];
+                const int blue = std::min(31, sat(f & 31, a) + sat(w & 31, b));
+                const int green = std::min(63, sat(f >> 5 & 63, 2 * a) + sat(w >> 5 & 63, 2 * b));
+                const int red = std::min(31, sat(f >> 11, a) + sat(w >> 11, b));
+                ASSERT_EQ(FrameBuffer[i], red << 11 | green << 5 | blue) << "t " << t << " at " << i;
+            }
+        }
+    }
 }
 
 TEST_F(ScenePixels, TrailAndStarsFromTheirStartValues) {
