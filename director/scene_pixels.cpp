@@ -10,7 +10,7 @@
 #include <emmintrin.h>
 #endif
 
-uint16_t workPicture[kScenePixels];
+uint16_t workPicture[kFramePixels];
 uint8_t maskLevel = 255;
 uint8_t fadeLevel = 0;
 
@@ -33,22 +33,22 @@ void ResetScenePixels() {
 }
 
 void FillFromPicture(const uint8_t* picture, int32_t shift) {
-    for (uint32_t i = 0; i < kScenePixels; ++i) {
+    for (uint32_t i = 0; i < kFramePixels; ++i) {
         FrameBuffer[i] = static_cast<uint16_t>(picture[i] >> shift);
     }
 }
 
 void OverlayPicture(const uint8_t* picture) {
-    for (uint32_t i = 0; i < kScenePixels; ++i) {
+    for (uint32_t i = 0; i < kFramePixels; ++i) {
         if (picture[i] != 0) FrameBuffer[i] = picture[i];
     }
 }
 
-void FillFrame(uint16_t colour) { std::fill(FrameBuffer, FrameBuffer + kScenePixels, colour); }
+void FillFrame(uint16_t colour) { std::fill(FrameBuffer, FrameBuffer + kFramePixels, colour); }
 
 void DarkenByMask() {
     const uint32_t level = maskLevel;
-    for (uint32_t i = 0; i < kScenePixels; ++i) {
+    for (uint32_t i = 0; i < kFramePixels; ++i) {
         // The 8-bit negation: index 0 gives 0 and never darkens, index 1 gives 255, the most.
         const uint32_t inverse = (256u - maskPicture[i]) & 0xFF;
         const uint32_t d = Less(inverse, level);
@@ -62,7 +62,7 @@ void DarkenByMask() {
 }
 
 void DrawTunnel() {
-    for (uint32_t i = 0; i < kScenePixels; ++i) {
+    for (uint32_t i = 0; i < kFramePixels; ++i) {
         // A 16-bit sum: the depth's carry moves the angle on by one.
         const auto texel = static_cast<uint16_t>(TunnelEntry(i) + wavePhase);
         workPicture[i] = textureColours.colour[planeTexture[texel]];
@@ -72,7 +72,7 @@ void DrawTunnel() {
 void DrawWarpedTunnel() {
     const uint8_t phaseLow = static_cast<uint8_t>(wavePhase);
     const uint8_t c = sineBytes[static_cast<uint8_t>(wavePhase >> 8)];
-    for (uint32_t i = 0; i < kScenePixels; ++i) {
+    for (uint32_t i = 0; i < kFramePixels; ++i) {
         const uint16_t entry = TunnelEntry(i);
         const auto depth = static_cast<uint8_t>(entry);
         const auto angle = static_cast<uint8_t>(entry >> 8);
@@ -106,7 +106,7 @@ void CrossFade(int32_t t, bool halved) {
     const __m128i fb = _mm_set1_epi16(static_cast<int16_t>(b));
     const __m128i ga = _mm_set1_epi16(static_cast<int16_t>(2 * a));
     const __m128i gb = _mm_set1_epi16(static_cast<int16_t>(2 * b));
-    for (; i + 8 <= kScenePixels; i += 8) {
+    for (; i + 8 <= kFramePixels; i += 8) {
         const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(FrameBuffer + i));
         const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(workPicture + i));
         const __m128i blue = _mm_min_epi16(
@@ -125,7 +125,7 @@ void CrossFade(int32_t t, bool halved) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(FrameBuffer + i), pixels);
     }
 #endif
-    for (; i < kScenePixels; ++i) {
+    for (; i < kFramePixels; ++i) {
         const uint32_t f = FrameBuffer[i];
         const uint32_t w = workPicture[i];
         const uint32_t blue = std::min(31u, Less(f & 31, a) + Less(w & 31, b));

@@ -8,10 +8,8 @@
 
 #include "platform/display.h"
 
-inline constexpr uint32_t kScenePixels = kFrameWidth * kFrameHeight;
-
 // The second picture: the tunnels are drawn here, then cross-faded into the FrameBuffer.
-extern uint16_t workPicture[kScenePixels];
+extern uint16_t workPicture[kFramePixels];
 // The mask's threshold (255 at start): lower levels darken more of the frame.
 extern uint8_t maskLevel;
 // The stored cross-fade level (0 at start).

@@ -24,7 +24,7 @@ constexpr int32_t kGlyphHeight = 27;
 constexpr uint8_t kFirstGlyphCode = 32;
 constexpr int32_t kGlyphCells = 62;
 static_assert(kGlyphCells * kFontCellWidth <= kFontSheetWidth);
-constexpr int32_t kFramePixels = static_cast<int32_t>(kFrameWidth * kFrameHeight);
+constexpr int32_t kPixels = static_cast<int32_t>(kFramePixels);  // signed: pens may lie before 0
 constexpr int32_t kWidth = static_cast<int32_t>(kFrameWidth);
 
 // The embedded script: a count byte, then per caption five little-endian 32-bit fields (start,
@@ -123,7 +123,7 @@ void DrawGlyph(uint8_t code, int32_t pixel) {
         const int32_t rowStart = pixel + r * kWidth;
         // Only the pixels inside the 64000 are written; within them the row wraps linearly.
         const int32_t first = std::max(0, -rowStart);
-        const int32_t last = std::min(kGlyphWidth, kFramePixels - rowStart);
+        const int32_t last = std::min(kGlyphWidth, kPixels - rowStart);
         for (int32_t k = first; k < last; ++k) {
             if (source[k] != 0) FrameBuffer[rowStart + k] = fontColours.colour[source[k]];
         }

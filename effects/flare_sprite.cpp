@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr int32_t kFramePixels = static_cast<int32_t>(kFrameWidth * kFrameHeight);
+constexpr int32_t kPixels = static_cast<int32_t>(kFramePixels);  // signed: pens may lie before 0
 constexpr int32_t kPictureWidth = static_cast<int32_t>(kFrameWidth);
 constexpr uint16_t kRedField = 0xF800;
 constexpr uint16_t kBlueField = 0x001F;
@@ -69,16 +69,16 @@ void PrepareFlare() {
 void BlendFlare(int32_t pixel) {
     for (int32_t r = 0; r < kFlareHeight; ++r) {
         const int32_t rowStart = pixel + r * kPictureWidth;
-        if (rowStart >= kFramePixels) break;
+        if (rowStart >= kPixels) break;
         if (rowStart + kFlareWidth <= 0) continue;
         const uint16_t* colours = flareBlock[r];
-        if (rowStart >= 0 && rowStart + kFlareWidth <= kFramePixels) {
+        if (rowStart >= 0 && rowStart + kFlareWidth <= kPixels) {
             BlendRowWide(FrameBuffer + rowStart, colours);
             continue;
         }
         // A row that crosses the start or the end of the FrameBuffer: its inside part only.
         const int32_t first = std::max(0, -rowStart);
-        const int32_t last = std::min(kFlareWidth, kFramePixels - rowStart);
+        const int32_t last = std::min(kFlareWidth, kPixels - rowStart);
         for (int32_t k = first; k < last; ++k) {
             FrameBuffer[rowStart + k] = AddFieldsSaturating(FrameBuffer[rowStart + k], colours[k]);
         }

@@ -7,7 +7,6 @@ uint16_t grainOffset = 0;
 
 namespace {
 
-constexpr uint32_t kFramePixels = kFrameWidth * kFrameHeight;
 constexpr uint32_t kFrameBytes = 2 * kFramePixels;
 constexpr uint16_t kOffsetStepPerCall = 768;
 // The grey pass rebuilds pixels 321 .. 63680: from row 1, column 1, to row 199, column 0.

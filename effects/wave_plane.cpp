@@ -6,7 +6,7 @@
 #include "effects/colour_table.h"
 #include "effects/shared_tables.h"
 
-uint16_t planeMap[kFrameWidth * kFrameHeight];
+uint16_t planeMap[kFramePixels];
 
 namespace {
 

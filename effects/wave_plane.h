@@ -10,7 +10,7 @@ inline constexpr int32_t kPlaneTextureSide = 256;
 
 // One entry per FrameBuffer pixel, row-major: the low byte is the texture row v (from the screen
 // row alone), the high byte the texture column u. Built by InitWavePlane, never changed.
-extern uint16_t planeMap[kFrameWidth * kFrameHeight];
+extern uint16_t planeMap[kFramePixels];
 
 // Once at start-up, after the frame buffer exists: converts the texture's palette into
 // textureColours and builds planeMap.

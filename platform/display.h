@@ -15,6 +15,8 @@ inline constexpr const char* kVideoModeFailed = "Sorry, I can't set this video m
 inline constexpr uint32_t kFrameWidth = 320;
 inline constexpr uint32_t kFrameHeight = 200;
 inline constexpr uint32_t kFramePitchBytes = 640;
+// Every effect addresses the picture as one linear run of this many pixels.
+inline constexpr uint32_t kFramePixels = kFrameWidth * kFrameHeight;
 // Only these rows reach the screen: the picture is 320 x 196, two untouched rows above and below.
 inline constexpr uint32_t kFirstPresentedRow = 2;
 inline constexpr uint32_t kLastPresentedRow = 197;

@@ -36,7 +36,7 @@ protected:
         ReleaseDirectDraw();
         RequestWindowClose();
     }
-    static std::vector<uint16_t> Frame() { return {FrameBuffer, FrameBuffer + kScenePixels}; }
+    static std::vector<uint16_t> Frame() { return {FrameBuffer, FrameBuffer + kFramePixels}; }
 };
 
 TEST_F(ScenePixels, MaskAtLevel81DarkensOnlyTheLowIndicesEachFieldByItsShare) {
@@ -44,7 +44,7 @@ TEST_F(ScenePixels, MaskAtLevel81DarkensOnlyTheLowIndicesEachFieldByItsShare) {
     maskLevel = 81;
     DarkenByMask();
     int darkest = 0;
-    for (uint32_t i = 0; i < kScenePixels; ++i) {
+    for (uint32_t i = 0; i < kFramePixels; ++i) {
         const int m = maskPicture[i];
         const int d = m == 0 ? 0 : std::max(0, 256 - m - 81);
         const int red = std::max(0, 31 - (d >> 3)), green = std::max(0, 63 - (d >> 2));
@@ -60,7 +60,7 @@ TEST_F(ScenePixels, MaskAtLevel81DarkensOnlyTheLowIndicesEachFieldByItsShare) {
 TEST_F(ScenePixels, TunnelCarryFadeLevelsAndCrossFade) {
     wavePhase = 0x00FF;
     DrawTunnel();
-    for (uint32_t i = 0; i < kScenePixels; i += 97) {
+    for (uint32_t i = 0; i < kFramePixels; i += 97) {
         const uint16_t entry = static_cast<uint16_t>(tunnelMap[2 * i] | tunnelMap[2 * i + 1] << 8);
         // A 16-bit sum: entry 0x3001 reads texel 0x3100.
         ASSERT_EQ(workPicture[i], textureColours.colour[planeTexture[uint16_t(entry + 0x00FF)]]);
@@ -74,11 +74,11 @@ TEST_F(ScenePixels, TunnelCarryFadeLevelsAndCrossFade) {
     EXPECT_EQ(levels, (std::vector<int32_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 15}));
     EXPECT_EQ(fadeLevel, 14);
 
-    std::fill(workPicture, workPicture + kScenePixels, uint16_t{0});
+    std::fill(workPicture, workPicture + kFramePixels, uint16_t{0});
     FillFrame(0xFFFF);
     CrossFade(15, true);  // a = 7, b = 8
     EXPECT_EQ(FrameBuffer[1234], 24 << 11 | 49 << 5 | 24);
-    std::fill(workPicture, workPicture + kScenePixels, uint16_t{0xFFFF});
+    std::fill(workPicture, workPicture + kFramePixels, uint16_t{0xFFFF});
     FillFrame(0x07E0);
     CrossFade(31, false);  // the frame keeps a green of 1, the work picture loses 1, 2 and 1
     EXPECT_EQ(FrameBuffer[99], 30 << 11 | (1 + 61) << 5 | 30);
@@ -92,14 +92,14 @@ TEST_F(ScenePixels, CrossFadeMatchesThePerFieldRuleOnAnyPixels) {
     std::mt19937 random(5);
     for (const bool halved : {false, true}) {
         for (const int t : {0, 1, 15, 16, 31}) {
-            for (uint32_t i = 0; i < kScenePixels; ++i) {
+            for (uint32_t i = 0; i < kFramePixels; ++i) {
                 FrameBuffer[i] = static_cast<uint16_t>(random());
                 workPicture[i] = static_cast<uint16_t>(random());
             }
             const std::vector<uint16_t> before = Frame();
             CrossFade(t, halved);
             const int a = halved ? t >> 1 : t, b = halved ? (32 - t) >> 1 : 32 - t;
-            for (uint32_t i = 0; i < kScenePixels; ++i) {
+            for (uint32_t i = 0; i < kFramePixels; ++i) {
                 const int f = before[i], w = workPicture[i];
                 const int blue = std::min(31, sat(f & 31, a) + sat(w & 31, b));
                 const int green = std::min(63, sat(f >> 5 & 63, 2 * a) + sat(w >> 5 & 63, 2 * b));
@@ -147,7 +147,7 @@ TEST_F(ScenePixels, FlaresOnlyInsideTheirWindow) {
         FillFrame(0x0841);
         flareField.cloudScreen[0] = ScreenPoint{c.x, c.y, 0};
         DrawFlares(1, c.minX);
-        EXPECT_EQ(Frame() != std::vector<uint16_t>(kScenePixels, 0x0841), c.drawn)
+        EXPECT_EQ(Frame() != std::vector<uint16_t>(kFramePixels, 0x0841), c.drawn)
             << c.x << "," << c.y << " from " << c.minX;
     }
 }

@@ -17,16 +17,17 @@
 #include <string>
 #include <vector>
 
+#include "tools/asset_file.h"
 #include "tools/captions/font_sheet.h"
 #include "tools/png_file.h"
 
 namespace {
 
 struct Caption {
-    uint32_t start;   // song position it appears at
-    uint32_t end;     // last song position it is shown at
-    int32_t x, y;     // pen position of the first character
-    int32_t length;   // characters, spaces included: the slot was timed and placed for this many
+    uint32_t start;  // song position it appears at
+    uint32_t end;    // last song position it is shown at
+    int32_t x, y;    // pen position of the first character
+    int32_t length;  // characters, spaces included: the slot was timed and placed for this many
     const char* text;
 };
 
@@ -85,7 +86,8 @@ constexpr std::array<Caption, 41> kScript{{
 
 // The characters the captions may use; each has a cell in the font sheet.
 bool Allowed(char c) {
-    return c == ' ' || c == '%' || c == '(' || c == ')' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z');
+    return c == ' ' || c == '%' || c == '(' || c == ')' || (c >= '0' && c <= '9') ||
+           (c >= 'A' && c <= 'Z');
 }
 
 bool Check(std::string* error) {
@@ -193,9 +195,9 @@ std::vector<std::pair<uint32_t, std::vector<size_t>>> Moments() {
     }
     std::vector<std::pair<uint32_t, std::vector<size_t>>> kept;
     for (size_t m = 0; m < all.size(); ++m) {
-        const bool grows = m + 1 < all.size() &&
-                           std::includes(all[m + 1].second.begin(), all[m + 1].second.end(),
-                                         all[m].second.begin(), all[m].second.end());
+        const bool grows =
+            m + 1 < all.size() && std::includes(all[m + 1].second.begin(), all[m + 1].second.end(),
+                                                all[m].second.begin(), all[m].second.end());
         if (!grows) kept.push_back(all[m]);
     }
     return kept;
@@ -220,7 +222,8 @@ void DrawText(std::vector<uint8_t>* frame, const std::vector<uint8_t>& sheet, in
     }
 }
 
-bool WritePreview(const char* path, const char* sheetPath, const char* palettePath, std::string* error) {
+bool WritePreview(const char* path, const char* sheetPath, const char* palettePath,
+                  std::string* error) {
     std::vector<uint8_t> sheet, palette;
     if (!ReadFile(sheetPath, captions::kSheetBytes, &sheet, error) ||
         !ReadFile(palettePath, captions::kPaletteBytes, &palette, error)) {
@@ -230,7 +233,8 @@ bool WritePreview(const char* path, const char* sheetPath, const char* palettePa
     auto rgbOf = [&](uint8_t index) -> std::array<uint8_t, 3> {
         if (index == 0) return {112, 112, 116};
         const uint16_t c = captions::DisplayColour(&palette[3 * index]);
-        return {static_cast<uint8_t>((c >> 11) * 255 / 31), static_cast<uint8_t>(((c >> 5) & 63) * 255 / 63),
+        return {static_cast<uint8_t>((c >> 11) * 255 / 31),
+                static_cast<uint8_t>(((c >> 5) & 63) * 255 / 63),
                 static_cast<uint8_t>((c & 31) * 255 / 31)};
     };
 
@@ -247,7 +251,8 @@ bool WritePreview(const char* path, const char* sheetPath, const char* palettePa
 
     for (size_t m = 0; m < moments.size(); ++m) {
         std::vector<uint8_t> frame(captions::kScreenPixels, 0);
-        for (size_t i : moments[m].second) DrawText(&frame, sheet, kScript[i].x, kScript[i].y, kScript[i].text);
+        for (size_t i : moments[m].second)
+            DrawText(&frame, sheet, kScript[i].x, kScript[i].y, kScript[i].text);
         const int32_t left = kGap + static_cast<int32_t>(m % kColumns) * (panelWidth + kGap);
         const int32_t top = kGap + static_cast<int32_t>(m / kColumns) * (panelHeight + kGap);
         for (int32_t y = 0; y < panelHeight; ++y) {
@@ -282,14 +287,10 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc != 2 || argv[1][0] == '-') {
-        std::fprintf(stderr, "usage: %s OUT\n       %s --preview OUT.png FONTSHEET PALETTE\n", argv[0], argv[0]);
+        std::fprintf(stderr, "usage: %s OUT\n       %s --preview OUT.png FONTSHEET PALETTE\n",
+                     argv[0], argv[0]);
         return 2;
     }
     const std::vector<uint8_t> asset = Encode();
-    FILE* out = std::fopen(argv[1], "wb");
-    if (!out || std::fwrite(asset.data(), 1, asset.size(), out) != asset.size() || std::fclose(out) != 0) {
-        std::fprintf(stderr, "%s: cannot write %s\n", argv[0], argv[1]);
-        return 1;
-    }
-    return 0;
+    return WriteAssetFile(argv[0], argv[1], asset) ? 0 : 1;
 }

@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/asset_file.h"
 #include "tools/captions/font_sheet.h"
 #include "tools/png_file.h"
 
@@ -52,9 +53,7 @@ constexpr int32_t kBottomFillRow = 24;
 
 // Fill widths. The outline adds one column on the left and the shadow two on the right, and one
 // column stays free before the next glyph, so a glyph with advance A fills at most A - 4 columns.
-constexpr int32_t FillWidthFor(char c) {
-    return captions::Advance(c) - 4;
-}
+constexpr int32_t FillWidthFor(char c) { return captions::Advance(c) - 4; }
 
 // Working canvas for one glyph: wide enough for the widest fill with margins, tall enough for any
 // glyph of the font at cap height 19 (the fit below shrinks the few that are taller).
@@ -134,7 +133,8 @@ bool LoadOutline(FT_Face face, char c, Box* box, std::string* error) {
         *error = std::string("the font has no glyph for '") + c + "'";
         return false;
     }
-    if (FT_Load_Glyph(face, index, FT_LOAD_NO_SCALE | FT_LOAD_NO_BITMAP | FT_LOAD_NO_HINTING) != 0 ||
+    if (FT_Load_Glyph(face, index, FT_LOAD_NO_SCALE | FT_LOAD_NO_BITMAP | FT_LOAD_NO_HINTING) !=
+            0 ||
         face->glyph->format != FT_GLYPH_FORMAT_OUTLINE) {
         *error = std::string("cannot load the outline of '") + c + "'";
         return false;
@@ -164,7 +164,8 @@ struct Metrics {
 std::vector<uint8_t> CutFill(FT_Library library, FT_Face face, double sx, double sy, FT_Pos xMin,
                              FT_Pos lift) {
     FT_Outline outline;
-    FT_Outline_New(library, face->glyph->outline.n_points, face->glyph->outline.n_contours, &outline);
+    FT_Outline_New(library, face->glyph->outline.n_points, face->glyph->outline.n_contours,
+                   &outline);
     FT_Outline_Copy(&face->glyph->outline, &outline);
     FT_Matrix m{Scale26_6(sx), 0, 0, Scale26_6(sy)};
     FT_Outline_Transform(&outline, &m);
@@ -222,8 +223,9 @@ bool DrawGlyph(FT_Library library, FT_Face face, const Metrics& metrics, char c,
     // 'W' and 'M' have the room of a wide advance and take all of it.
     const int32_t room = FillWidthFor(c);
     const double natural = (box.xMax - box.xMin) * metrics.widthScale;
-    int32_t width = (c == 'W' || c == 'M') ? room
-                                           : std::clamp(static_cast<int32_t>(std::lround(natural)), 1, room);
+    int32_t width = (c == 'W' || c == 'M')
+                        ? room
+                        : std::clamp(static_cast<int32_t>(std::lround(natural)), 1, room);
     // Down: one cap height for all, shrunk only for marks that would leave the block.
     double sy = metrics.capScale;
     FT_Pos lift = 0;
@@ -234,7 +236,8 @@ bool DrawGlyph(FT_Library library, FT_Face face, const Metrics& metrics, char c,
         sy = metrics.capScale * box.yMax / static_cast<double>(box.yMax - box.yMin);
         lift = -box.yMin;
     }
-    if (box.yMax > 0) sy = std::min(sy, (kBaselineRow - kTopFillRow) / static_cast<double>(box.yMax));
+    if (box.yMax > 0)
+        sy = std::min(sy, (kBaselineRow - kTopFillRow) / static_cast<double>(box.yMax));
     if (box.yMin < 0 && lift == 0) {
         sy = std::min(sy, (kBottomFillRow - kBaselineRow + 1) / static_cast<double>(-box.yMin));
     }
@@ -273,7 +276,8 @@ bool DrawGlyph(FT_Library library, FT_Face face, const Metrics& metrics, char c,
         }
     }
     auto filled = [&](int32_t x, int32_t y) {
-        return x >= 0 && y >= 0 && x < kGlyphWidth && y < kGlyphHeight && inside[y * kGlyphWidth + x];
+        return x >= 0 && y >= 0 && x < kGlyphWidth && y < kGlyphHeight &&
+               inside[y * kGlyphWidth + x];
     };
     for (int32_t y = 0; y < kGlyphHeight; ++y) {
         for (int32_t x = 0; x < kGlyphWidth; ++x) {
@@ -334,23 +338,18 @@ bool MakeSheet(const char* fontPath, std::vector<uint8_t>* sheet, std::string* e
         }
         const int32_t origin = captions::GlyphOffset(c);
         for (int32_t y = 0; y < kGlyphHeight; ++y) {
-            std::memcpy(&(*sheet)[origin + y * captions::kSheetWidth], &block[y * kGlyphWidth], kGlyphWidth);
+            std::memcpy(&(*sheet)[origin + y * captions::kSheetWidth], &block[y * kGlyphWidth],
+                        kGlyphWidth);
         }
     }
     return true;
 }
 
-bool WriteFile(const char* path, const uint8_t* data, size_t size) {
-    FILE* out = std::fopen(path, "wb");
-    if (!out) return false;
-    const bool written = std::fwrite(data, 1, size, out) == size;
-    return std::fclose(out) == 0 && written;
-}
-
 // The preview's colours go through 5-6-5 as the demo's do.
 std::array<uint8_t, 3> ScreenRgb(const uint8_t* entry) {
     const uint16_t c = captions::DisplayColour(entry);
-    return {static_cast<uint8_t>((c >> 11) * 255 / 31), static_cast<uint8_t>(((c >> 5) & 63) * 255 / 63),
+    return {static_cast<uint8_t>((c >> 11) * 255 / 31),
+            static_cast<uint8_t>(((c >> 5) & 63) * 255 / 63),
             static_cast<uint8_t>((c & 31) * 255 / 31)};
 }
 
@@ -360,19 +359,21 @@ struct Canvas {
     Canvas(int32_t w, int32_t h) : width(w), height(h), rgb(static_cast<size_t>(w) * h * 3, 40) {}
     void Fill(int32_t x, int32_t y, int32_t w, int32_t h, std::array<uint8_t, 3> c) {
         for (int32_t j = y; j < y + h; ++j) {
-            for (int32_t i = x; i < x + w; ++i) std::memcpy(&rgb[(static_cast<size_t>(j) * width + i) * 3], c.data(), 3);
+            for (int32_t i = x; i < x + w; ++i)
+                std::memcpy(&rgb[(static_cast<size_t>(j) * width + i) * 3], c.data(), 3);
         }
     }
 };
 
 // Draws an indexed picture (0 transparent) at (x, y), each pixel as scale x scale.
-void Blit(Canvas* canvas, const std::vector<uint8_t>& indices, int32_t w, int32_t h, int32_t x, int32_t y,
-          int32_t scale, const uint8_t* palette) {
+void Blit(Canvas* canvas, const std::vector<uint8_t>& indices, int32_t w, int32_t h, int32_t x,
+          int32_t y, int32_t scale, const uint8_t* palette) {
     for (int32_t j = 0; j < h; ++j) {
         for (int32_t i = 0; i < w; ++i) {
             const uint8_t index = indices[j * w + i];
             if (index == 0) continue;
-            canvas->Fill(x + i * scale, y + j * scale, scale, scale, ScreenRgb(&palette[3 * index]));
+            canvas->Fill(x + i * scale, y + j * scale, scale, scale,
+                         ScreenRgb(&palette[3 * index]));
         }
     }
 }
@@ -405,7 +406,7 @@ bool WritePreview(const char* path, const std::vector<uint8_t>& sheet, const uin
     constexpr int32_t kMargin = 12;
     const std::array<uint8_t, 3> grey{128, 128, 128};
     const std::array<uint8_t, 3> blue{24, 52, 168};
-    const char* samples[] = {"ZERO IMAGES BY HAND", "100% ALGEBRA", "WILL MILL LIMIT WAX",
+    const char* samples[] = {"ZERO IMAGES BY HAND",  "100% ALGEBRA",        "WILL MILL LIMIT WAX",
                              "(C) 2026 NOVALINE V2", "JUMPY QUIZ OF VEXED", "ABCDEFGHIJKLMNOPQR",
                              "STUVWXYZ 0123456789"};
     constexpr int32_t kSamples = sizeof(samples) / sizeof(samples[0]);
@@ -436,8 +437,8 @@ bool WritePreview(const char* path, const std::vector<uint8_t>& sheet, const uin
     for (const auto& background : {grey, blue}) {
         canvas.Fill(kMargin, y, captions::kScreenWidth * kScale, samplePanel, background);
         for (int32_t s = 0; s < kSamples; ++s) {
-            Blit(&canvas, TextStrip(sheet, samples[s]), captions::kScreenWidth, kGlyphHeight, kMargin,
-                 y + s * kGlyphHeight * kScale, kScale, palette);
+            Blit(&canvas, TextStrip(sheet, samples[s]), captions::kScreenWidth, kGlyphHeight,
+                 kMargin, y + s * kGlyphHeight * kScale, kScale, palette);
         }
         y += samplePanel + kMargin;
     }
@@ -473,11 +474,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (what == "palette" && argc == 3) {
-        if (!WriteFile(argv[1], palette.data(), palette.size())) {
-            std::fprintf(stderr, "%s: cannot write %s\n", argv[0], argv[1]);
-            return 1;
-        }
-        return 0;
+        return WriteAssetFile(argv[0], argv[1], palette.data(), palette.size()) ? 0 : 1;
     }
     if (what == "sheet" && argc <= 4) {
         std::vector<uint8_t> sheet;
@@ -485,11 +482,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s: %s\n", argv[0], error.c_str());
             return 1;
         }
-        if (!WriteFile(argv[1], sheet.data(), sheet.size())) {
-            std::fprintf(stderr, "%s: cannot write %s\n", argv[0], argv[1]);
-            return 1;
-        }
-        return 0;
+        return WriteAssetFile(argv[0], argv[1], sheet) ? 0 : 1;
     }
     return Usage(argv[0]);
 }

@@ -1,8 +1,8 @@
 // Writes the song to the file named on the command line. The build runs it and embeds the result.
 #include <cstdio>
 #include <exception>
-#include <fstream>
 
+#include "tools/asset_file.h"
 #include "tools/composer/score.h"
 
 int main(int argc, char** argv) {
@@ -12,12 +12,7 @@ int main(int argc, char** argv) {
     }
     try {
         const std::vector<uint8_t> bytes = composer::ComposeSongBytes();
-        std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        if (!out) {
-            std::fprintf(stderr, "%s: cannot write %s\n", argv[0], argv[1]);
-            return 1;
-        }
+        if (!WriteAssetFile(argv[0], argv[1], bytes)) return 1;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s: %s\n", argv[0], error.what());
         return 1;

@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "tools/asset_file.h"
+
 namespace {
 
 constexpr double kOuterRadius = 82.8;
@@ -156,11 +158,5 @@ int main(int argc, char** argv) {
     for (const auto& f : faces) {
         for (uint32_t v : f) put32(v);
     }
-    FILE* out = std::fopen(argv[1], "wb");
-    if (!out || std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() ||
-        std::fclose(out) != 0) {
-        std::fprintf(stderr, "make_mesh: cannot write %s\n", argv[1]);
-        return 1;
-    }
-    return 0;
+    return WriteAssetFile("make_mesh", argv[1], bytes) ? 0 : 1;
 }

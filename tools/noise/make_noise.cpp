@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "tools/asset_file.h"
+
 int main(int argc, char** argv) {
     if (argc != 4) {
         std::fprintf(stderr, "usage: %s OUT BYTES SEED\n", argv[0]);
@@ -29,10 +31,5 @@ int main(int argc, char** argv) {
         state = (state * 75 + 74) % 65537;
         byte = static_cast<uint8_t>(state >> 8);
     }
-    FILE* out = std::fopen(argv[1], "wb");
-    if (!out || std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() || std::fclose(out) != 0) {
-        std::fprintf(stderr, "%s: cannot write %s\n", argv[0], argv[1]);
-        return 1;
-    }
-    return 0;
+    return WriteAssetFile(argv[0], argv[1], bytes) ? 0 : 1;
 }

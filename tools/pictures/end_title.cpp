@@ -16,17 +16,19 @@ namespace {
 constexpr int kStroke = 0xE0;
 
 void Put(Picture* picture, int x, int y, double level) {
-    const int l = static_cast<int>(std::lround(std::clamp(level, 0.0, double(kBrightestUnwrapped))));
+    const int l =
+        static_cast<int>(std::lround(std::clamp(level, 0.0, double(kBrightestUnwrapped))));
     if (l == 0) return;
     uint8_t& p = (*picture)[y * kWidth + x];
     p = static_cast<uint8_t>(kStroke | std::max(l, p & 31));
 }
 
 // Sets `text` centred on the box, its top at `top`, no wider than `maxWidth`.
-void Letter(Picture* picture, const std::string& text, double capHeight, double tracking, int maxWidth,
-            int top, double topLevel, double bottomLevel) {
+void Letter(Picture* picture, const std::string& text, double capHeight, double tracking,
+            int maxWidth, int top, double topLevel, double bottomLevel) {
     Lettering line = SetLine(text, capHeight, 1.2, tracking);
-    if (line.width > maxWidth) line = SetLine(text, capHeight, 1.2 * maxWidth / line.width, tracking);
+    if (line.width > maxWidth)
+        line = SetLine(text, capHeight, 1.2 * maxWidth / line.width, tracking);
     const int left = (kEndLeft + kEndRight + 1 - line.width) / 2;
     for (int y = 0; y < line.height; ++y) {
         const double level = Mix(topLevel, bottomLevel, y / double(line.height - 1));
@@ -45,7 +47,8 @@ Picture EndPicture() {
         const double t = (x - (kEndLeft + kEndRight) / 2.0) / ((kEndRight - kEndLeft) / 2.0);
         Put(&picture, x, rule, 20.0 * (1.0 - t * t));
     }
-    Letter(&picture, "THANKS FOR WATCHING", 9.0, 1.5, kEndRight - kEndLeft - 9, rule + 5, 22.0, 20.0);
+    Letter(&picture, "THANKS FOR WATCHING", 9.0, 1.5, kEndRight - kEndLeft - 9, rule + 5, 22.0,
+           20.0);
     return picture;
 }
 

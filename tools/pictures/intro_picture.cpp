@@ -16,7 +16,7 @@ namespace {
 constexpr int kHorizon = 118;  // the bright line; the sea begins below it
 constexpr double kPlanetX = 160.0, kPlanetY = 100.0, kPlanetRadius = 70.0;
 constexpr double kRingInner = 1.30, kRingOuter = 1.95;  // in planet radii
-constexpr double kRingTilt = 0.21;  // the ring's height over its width
+constexpr double kRingTilt = 0.21;                      // the ring's height over its width
 
 double Planet(double nx, double ny, double nz) {
     // Lit from behind and above: only a crescent along the top rim catches the light.
@@ -113,7 +113,8 @@ Picture IntroPicture() {
         const int x = 4 + static_cast<int>(random.Unit() * (kWidth - 10));
         const int y = 2 + static_cast<int>(random.Unit() * 70);
         const double dx = x - kPlanetX, dy = (y - kPlanetY) * kRowAspect;
-        if (std::sqrt(dx * dx + dy * dy) < kPlanetRadius + 14.0 || canvas[y * kWidth + x] > 70.0) continue;
+        if (std::sqrt(dx * dx + dy * dy) < kPlanetRadius + 14.0 || canvas[y * kWidth + x] > 70.0)
+            continue;
         const double bright = 120.0 + 135.0 * random.Unit();
         canvas[y * kWidth + x] = std::max(canvas[y * kWidth + x], bright);
         canvas[y * kWidth + x + 1] = std::max(canvas[y * kWidth + x + 1], bright * 0.8);
@@ -123,7 +124,8 @@ Picture IntroPicture() {
     // The name, as wide as the screen allows, on the water below the horizon.
     Lettering name = SetLine("NOVALINE", 30.0, 1.2, 3.0);
     const int kNameWidth = 290;
-    if (name.width > kNameWidth) name = SetLine("NOVALINE", 30.0, 1.2 * kNameWidth / name.width, 3.0);
+    if (name.width > kNameWidth)
+        name = SetLine("NOVALINE", 30.0, 1.2 * kNameWidth / name.width, 3.0);
     const int left = (kWidth - name.width) / 2, top = 128;
     for (int y = top - 4; y < top + name.height + 4; ++y) {
         for (int x = left - 4; x < left + name.width + 5; ++x) {

@@ -28,9 +28,11 @@ struct Face {
     }
     // Unscaled and unhinted, so the shapes do not depend on a hinting engine's version.
     void Load(char c) {
-        const FT_UInt index = FT_Get_Char_Index(face, static_cast<FT_ULong>(static_cast<unsigned char>(c)));
+        const FT_UInt index =
+            FT_Get_Char_Index(face, static_cast<FT_ULong>(static_cast<unsigned char>(c)));
         if (index == 0 ||
-            FT_Load_Glyph(face, index, FT_LOAD_NO_SCALE | FT_LOAD_NO_BITMAP | FT_LOAD_NO_HINTING) != 0 ||
+            FT_Load_Glyph(face, index, FT_LOAD_NO_SCALE | FT_LOAD_NO_BITMAP | FT_LOAD_NO_HINTING) !=
+                0 ||
             face->glyph->format != FT_GLYPH_FORMAT_OUTLINE) {
             throw std::runtime_error(std::string("the face has no outline for '") + c + "'");
         }
@@ -53,10 +55,12 @@ Lettering SetLine(const std::string& text, double capHeight, double widthScale, 
     double pen = 0.0;
     FT_UInt previous = 0;
     for (char c : text) {
-        const FT_UInt index = FT_Get_Char_Index(f.face, static_cast<FT_ULong>(static_cast<unsigned char>(c)));
+        const FT_UInt index =
+            FT_Get_Char_Index(f.face, static_cast<FT_ULong>(static_cast<unsigned char>(c)));
         if (previous != 0 && index != 0 && FT_HAS_KERNING(f.face)) {
             FT_Vector kern;
-            if (FT_Get_Kerning(f.face, previous, index, FT_KERNING_UNSCALED, &kern) == 0) pen += kern.x * sx;
+            if (FT_Get_Kerning(f.face, previous, index, FT_KERNING_UNSCALED, &kern) == 0)
+                pen += kern.x * sx;
         }
         f.Load(c);
         pens.push_back(pen);
@@ -75,8 +79,8 @@ Lettering SetLine(const std::string& text, double capHeight, double widthScale, 
         if (text[k] == ' ') continue;
         f.Load(text[k]);
         FT_Outline outline;
-        FT_Outline_New(f.library, f.face->glyph->outline.n_points, f.face->glyph->outline.n_contours,
-                       &outline);
+        FT_Outline_New(f.library, f.face->glyph->outline.n_points,
+                       f.face->glyph->outline.n_contours, &outline);
         FT_Outline_Copy(&f.face->glyph->outline, &outline);
         // Font units to 26.6 pixels.
         FT_Matrix m{Fixed16(sx * 64.0), 0, 0, Fixed16(sy * 64.0)};
@@ -95,7 +99,8 @@ Lettering SetLine(const std::string& text, double capHeight, double widthScale, 
         FT_Outline_Done(f.library, &outline);
         if (error != 0) throw std::runtime_error(std::string("cannot draw '") + text[k] + "'");
         // Letters may touch; each is drawn alone and the brighter coverage kept.
-        for (size_t i = 0; i < canvas.size(); ++i) canvas[i] = std::max(canvas[i], glyph[i] / 255.0f);
+        for (size_t i = 0; i < canvas.size(); ++i)
+            canvas[i] = std::max(canvas[i], glyph[i] / 255.0f);
     }
 
     int left = canvasWidth, right = -1, top = canvasHeight, bottom = -1;

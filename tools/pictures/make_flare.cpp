@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/asset_file.h"
 #include "tools/png_file.h"
 
 namespace {
@@ -117,11 +118,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: make_flare OUT | make_flare --preview OUT.png\n");
         return 2;
     }
-    FILE* out = std::fopen(argv[1], "wb");
-    if (!out || std::fwrite(picture.data(), 1, picture.size(), out) != picture.size() ||
-        std::fclose(out) != 0) {
-        std::fprintf(stderr, "make_flare: cannot write %s\n", argv[1]);
-        return 1;
-    }
-    return 0;
+    return WriteAssetFile("make_flare", argv[1], picture) ? 0 : 1;
 }

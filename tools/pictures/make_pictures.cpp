@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "tools/asset_file.h"
 #include "tools/pictures/pictures.h"
 #include "tools/pictures/screen_preview.h"
 
@@ -73,8 +74,8 @@ std::string CheckSpread(const Picture& p) {
         for (size_t j = begin; j < k; ++j) {
             if (!source[find(order[j])]) {
                 return "index " + std::to_string(level) + " darkens an island at column " +
-                       std::to_string(order[j] % kWidth) + ", row " + std::to_string(order[j] / kWidth) +
-                       ", apart from where the dark starts";
+                       std::to_string(order[j] % kWidth) + ", row " +
+                       std::to_string(order[j] / kWidth) + ", apart from where the dark starts";
             }
         }
     }
@@ -92,7 +93,8 @@ std::string CheckMask(const Picture& p) {
     }
     // At the lowest level (81) the indices 1..174 are dark.
     const int dark = std::accumulate(count.begin() + 1, count.begin() + 175, 0);
-    if (dark < kPixels / 2) return "at the lowest level only " + Percent(dark) + " of the screen is dark";
+    if (dark < kPixels / 2)
+        return "at the lowest level only " + Percent(dark) + " of the screen is dark";
     return CheckSpread(p);
 }
 
@@ -112,7 +114,8 @@ std::string CheckSwap(const Picture& p) {
 std::string CheckSwapPair(const Picture& a, const Picture& b) {
     int both = 0, litA = 0, litB = 0;
     for (int i = 0; i < kPixels; ++i) both += a[i] && b[i], litA += a[i] != 0, litB += b[i] != 0;
-    if (both * 10 > std::min(litA, litB)) return "A and B are lit in the same places at " + Percent(both);
+    if (both * 10 > std::min(litA, litB))
+        return "A and B are lit in the same places at " + Percent(both);
     return "";
 }
 
@@ -265,16 +268,13 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (argc != 3) {
-            std::fprintf(stderr, "usage: make_pictures OUT intro|mask|swapA|swapB|end | "
-                                 "make_pictures --preview DIR\n");
+            std::fprintf(stderr,
+                         "usage: make_pictures OUT intro|mask|swapA|swapB|end | "
+                         "make_pictures --preview DIR\n");
             return 2;
         }
         const pictures::Picture picture = pictures::Make(argv[2]);
-        FILE* out = std::fopen(argv[1], "wb");
-        if (!out || std::fwrite(picture.data(), 1, picture.size(), out) != picture.size() ||
-            std::fclose(out) != 0) {
-            throw std::runtime_error(std::string("cannot write ") + argv[1]);
-        }
+        if (!WriteAssetFile("make_pictures", argv[1], picture.data(), picture.size())) return 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "make_pictures: %s\n", e.what());
         return 1;

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/asset_file.h"
 #include "tools/png_file.h"
 
 namespace {
@@ -253,13 +254,6 @@ std::string CheckPalette(const std::vector<uint8_t>& p) {
     return {};
 }
 
-bool WriteFile(const char* path, const std::vector<uint8_t>& bytes) {
-    FILE* out = std::fopen(path, "wb");
-    if (!out) return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    return std::fclose(out) == 0 && written;
-}
-
 // The palette's triples are stored blue first; the PNG wants red first.
 std::vector<uint8_t> RedFirst(const std::vector<uint8_t>& palette) {
     std::vector<uint8_t> swapped = palette;
@@ -350,9 +344,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (preview) return Preview(argv[0], texture, palette, argv[2], argc == 4 ? argv[3] : nullptr);
-    if (!WriteFile(argv[1], std::strcmp(argv[2], "texture") == 0 ? texture : palette)) {
-        std::fprintf(stderr, "%s: cannot write %s\n", argv[0], argv[1]);
-        return 1;
-    }
-    return 0;
+    return WriteAssetFile(argv[0], argv[1],
+                          std::strcmp(argv[2], "texture") == 0 ? texture : palette)
+               ? 0
+               : 1;
 }

@@ -2,8 +2,8 @@
 // on how the show draws that picture; each maker's comment says how.
 #pragma once
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -41,7 +41,9 @@ inline double Smooth(double edge0, double edge1, double x) {
 
 inline double Mix(double a, double b, double t) { return a + (b - a) * t; }
 
-inline uint8_t ToByte(double v) { return static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L)); }
+inline uint8_t ToByte(double v) {
+    return static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L));
+}
 
 // A small fixed-seed generator: the same bytes on every run and every standard library.
 class Random {

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "tools/asset_file.h"
+
 namespace {
 
 constexpr int kWidth = 320;
@@ -35,18 +37,13 @@ int main(int argc, char** argv) {
             const double distance = std::sqrt(dx * dx + dy * dy);
             // Both wrap at 256: the angle goes round, the depth repeats the texture along the tube.
             const auto angle = static_cast<uint8_t>(
-                static_cast<int64_t>(std::nearbyint(63.0 - std::atan2(dy, dx) * 128.0 / M_PI)) & 0xFF);
+                static_cast<int64_t>(std::nearbyint(63.0 - std::atan2(dy, dx) * 128.0 / M_PI)) &
+                0xFF);
             const auto depth = static_cast<uint8_t>(
                 static_cast<int64_t>(512.0 - kDepthScale / (distance + kDepthOffset)) & 0xFF);
             bytes.push_back(depth);
             bytes.push_back(angle);
         }
     }
-    FILE* out = std::fopen(argv[1], "wb");
-    if (!out || std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() ||
-        std::fclose(out) != 0) {
-        std::fprintf(stderr, "make_tunnel_map: cannot write %s\n", argv[1]);
-        return 1;
-    }
-    return 0;
+    return WriteAssetFile("make_tunnel_map", argv[1], bytes) ? 0 : 1;
 }
