@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -57,8 +58,9 @@ Samples MakeSamples(std::mt19937& random, uint8_t loopType) {
 struct Rendered {
     std::vector<float> mix;
     std::vector<int16_t> pcm;
-    std::vector<std::tuple<const Sample*, uint32_t, uint32_t, int32_t, uint8_t, uint8_t, int32_t,
-                           float, float>>
+    // The sample as its number in Samples (-1 for none): each run makes its own.
+    std::vector<
+        std::tuple<ptrdiff_t, uint32_t, uint32_t, int32_t, uint8_t, uint8_t, int32_t, float, float>>
         voices;
 };
 
@@ -89,9 +91,10 @@ Rendered Render(const Case& c, const MixKernels& kernels) {
     }
     for (int32_t v = 0; v < c.voices; ++v) {
         const Voice& voice = VoicePool()[v];
-        run.voices.emplace_back(voice.sample, voice.positionInt, voice.positionFrac,
-                                voice.direction, voice.currentLeft, voice.currentRight,
-                                voice.rampFramesLeft, voice.rampStepLeft, voice.rampStepRight);
+        const ptrdiff_t sample = voice.sample ? voice.sample - samples.samples.data() : -1;
+        run.voices.emplace_back(sample, voice.positionInt, voice.positionFrac, voice.direction,
+                                voice.currentLeft, voice.currentRight, voice.rampFramesLeft,
+                                voice.rampStepLeft, voice.rampStepRight);
     }
     ReleaseVoicePool();
     // Many loud voices go past the 16-bit range; the conversion's odd lengths end in its tail.
