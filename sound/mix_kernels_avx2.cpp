@@ -14,6 +14,7 @@
 
 namespace {
 
+// s[i] in the low half, s[i + 1] in the high half (x86 is little-endian).
 inline int32_t LoadPair(const int16_t* data, uint32_t index) {
     int32_t pair;
     std::memcpy(&pair, data + index, sizeof pair);
@@ -44,9 +45,9 @@ AVX2_FUNCTION inline __m256i Halves(const EightPositions& p, int selector) {
                                    : _mm256_shuffle_ps(low, high, _MM_SHUFFLE(3, 1, 3, 1)));
 }
 
-// a + t x (b - a) for eight frames, each operation as the scalar loop does it. One gathered
-// 32-bit word holds s[i] in its low half and s[i + 1] in its high half; sample indices stay far
-// below 2^31, so they are valid signed gather offsets.
+// a + t x (b - a) for eight frames, each operation as the scalar loop does it. The sample values
+// are read by eight plain loads rather than a gather instruction, which measured a third slower
+// than the SSE2 loop on the processor this was tuned on.
 AVX2_FUNCTION inline __m256 InterpolateEight(const int16_t* data, const EightPositions& p) {
     const __m256i indices = Halves(p, 1);
     const __m256i fractions = Halves(p, 0);
