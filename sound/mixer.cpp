@@ -3,15 +3,13 @@
 #include <cstdint>
 #include <limits>
 
+#include "sound/mix_kernels.h"
 #include "sound/voice.h"
 
 namespace {
 
 // Positions and steps are 32.32 fixed point in sample values, held as one 64-bit number.
 constexpr int kFracBits = 32;
-constexpr uint64_t kLowestBit = 1;
-// (positionFrac >> 1) / 2^31: the fraction as a float in [0, 1).
-constexpr float kHalfFracToUnit = 1.0f / 2147483648.0f;
 constexpr uint64_t kNeverFrames = std::numeric_limits<uint64_t>::max();
 
 uint64_t PositionOf(const Voice& voice) {
@@ -39,55 +37,6 @@ uint64_t FramesToBoundary(uint64_t position, uint64_t step, uint64_t loopStart, 
     if (step == 0) return kNeverFrames;  // a voice given no frequency never arrives
     const uint64_t distance = loopEnd - position;
     return distance / step + (distance % step != 0);
-}
-
-float Interpolate(const int16_t* data, uint64_t position) {
-    const uint32_t i = static_cast<uint32_t>(position >> kFracBits);
-    const float t = static_cast<float>(static_cast<uint32_t>(position) >> 1) * kHalfFracToUnit;
-    const float a = data[i];
-    return a + t * (static_cast<float>(data[i + 1]) - a);
-}
-
-// The two inner loops: no bounds checks, no division, no branch on loop state. `delta` is the
-// step, negated (two's complement) when moving backward.
-uint64_t RenderSteady(float* out, const int16_t* data, uint64_t position, uint64_t delta,
-                      int32_t frames, float gainLeft, float gainRight) {
-    int32_t k = 0;
-    for (; k + 1 < frames; k += 2) {
-        const float a = Interpolate(data, position);
-        position = (position & ~kLowestBit) + delta;
-        const float b = Interpolate(data, position);
-        position = (position & ~kLowestBit) + delta;
-        out[2 * k] += a * gainLeft;
-        out[2 * k + 1] += a * gainRight;
-        out[2 * k + 2] += b * gainLeft;
-        out[2 * k + 3] += b * gainRight;
-    }
-    if (k < frames) {
-        const float a = Interpolate(data, position);
-        position = (position & ~kLowestBit) + delta;
-        out[2 * k] += a * gainLeft;
-        out[2 * k + 1] += a * gainRight;
-    }
-    return position;
-}
-
-uint64_t RenderRamp(float* out, const int16_t* data, uint64_t position, uint64_t delta,
-                    int32_t frames, float& gainLeft, float& gainRight, float stepLeft,
-                    float stepRight) {
-    float left = gainLeft;
-    float right = gainRight;
-    for (int32_t k = 0; k < frames; ++k) {
-        const float value = Interpolate(data, position);
-        position = (position & ~kLowestBit) + delta;
-        out[2 * k] += value * left;
-        out[2 * k + 1] += value * right;
-        left += stepLeft;
-        right += stepRight;
-    }
-    gainLeft = left;
-    gainRight = right;
-    return position;
 }
 
 uint8_t GainToByte(float gain) {
@@ -151,19 +100,18 @@ uint64_t HandleBoundary(Voice& voice, WidePosition position) {
     return 0;
 }
 
-void MixVoice(Voice& voice, float* out, int32_t frames) {
+void MixVoice(const MixKernels& kernels, Voice& voice, float* out, int32_t frames) {
     uint64_t position = PositionOf(voice);
     const uint64_t step = (static_cast<uint64_t>(voice.stepInt) << kFracBits) | voice.stepFrac;
     while (frames > 0) {
         const Sample& sample = *voice.sample;
         const uint64_t loopStart = static_cast<uint64_t>(sample.loopStart) << kFracBits;
-        const uint64_t loopEnd =
-            (static_cast<uint64_t>(sample.loopStart) + sample.loopLength) << kFracBits;
+        const uint64_t loopEnd = (static_cast<uint64_t>(sample.loopStart) + sample.loopLength)
+                                 << kFracBits;
         const uint64_t toBoundary =
             FramesToBoundary(position, step, loopStart, loopEnd, voice.direction);
-        int32_t chunk = toBoundary <= static_cast<uint64_t>(frames)
-                            ? static_cast<int32_t>(toBoundary)
-                            : frames;
+        int32_t chunk =
+            toBoundary <= static_cast<uint64_t>(frames) ? static_cast<int32_t>(toBoundary) : frames;
 
         SetUpRamp(voice);
         const bool ramping = voice.rampFramesLeft != 0;
@@ -180,14 +128,14 @@ void MixVoice(Voice& voice, float* out, int32_t frames) {
                                  static_cast<float>(voice.rampFramesLeft) * voice.rampStepLeft;
                 float gainRight = voice.rampTargetRight / 255.0f -
                                   static_cast<float>(voice.rampFramesLeft) * voice.rampStepRight;
-                position = RenderRamp(out, sample.data, position, delta, chunk, gainLeft,
-                                      gainRight, voice.rampStepLeft, voice.rampStepRight);
+                position = kernels.ramp(out, sample.data, position, delta, chunk, gainLeft,
+                                        gainRight, voice.rampStepLeft, voice.rampStepRight);
                 voice.currentLeft = GainToByte(gainLeft);
                 voice.currentRight = GainToByte(gainRight);
                 voice.rampFramesLeft -= chunk;
             } else {
-                position = RenderSteady(out, sample.data, position, delta, chunk,
-                                        voice.leftVolume / 255.0f, voice.rightVolume / 255.0f);
+                position = kernels.steady(out, sample.data, position, delta, chunk,
+                                          voice.leftVolume / 255.0f, voice.rightVolume / 255.0f);
             }
             out += 2 * chunk;
             frames -= chunk;
@@ -214,17 +162,14 @@ void MixVoice(Voice& voice, float* out, int32_t frames) {
 
 void MixVoices(float* out, ListNode* listHead, int32_t frames) {
     if (frames < 1 || !out || !listHead) return;
+    const MixKernels& kernels = ActiveMixKernels();
     for (ListNode* node = listHead->next; node != listHead; node = node->next) {
         Voice& voice = *static_cast<Voice*>(node);
-        if (voice.sample) MixVoice(voice, out, frames);
+        if (voice.sample) MixVoice(kernels, voice, out, frames);
     }
 }
 
 void ConvertToPcm16(int16_t* destination, const float* source, int32_t frames) {
     if (frames <= 0 || !destination || !source) return;
-    for (int32_t k = 0; k < 2 * frames; ++k) {
-        // Clamp first, then round to nearest with ties to even (the default rounding mode).
-        const float clamped = std::clamp(source[k], -32768.0f, 32767.0f);
-        destination[k] = static_cast<int16_t>(std::lrint(clamped));
-    }
+    ActiveMixKernels().toPcm16(destination, source, frames);
 }

@@ -24,6 +24,7 @@ constexpr int kMaxLinksFollowed = 40;
 constexpr int kMaxTemporaries = 8;
 // Short and of fixed length, so that any name that fits its folder has a temporary that does too.
 constexpr char kTemporaryPattern[] = ".partial-XXXXXX";
+constexpr size_t kFileBufferBytes = 256 * 1024;
 
 // What the signal handler removes. A slot's path is complete before `used` is set and stays as it
 // is while set; the slots change only with the handled signals held back.
@@ -152,6 +153,10 @@ bool OpenTemporary(OutputFile* output, const std::string& target) {
         RemoveTemporary(output);
         return false;
     }
+    // A file is written in large pieces: the default buffer of a few KiB costs a system call per
+    // thousand frames of a render. Pipes and devices keep it, so that a player downstream starts
+    // at once. Should the buffer not be had, the default one serves.
+    std::setvbuf(output->file, nullptr, _IOFBF, kFileBufferBytes);
     return true;
 }
 
