@@ -21,7 +21,7 @@ namespace {
 
 constexpr int32_t kBlockMs = 20;
 constexpr int32_t kDefaultBufferLengthMs = 200;
-constexpr int32_t kMinRateHz = 8000;  // keeps a voice's step below 256 values per frame
+constexpr int32_t kMinRateHz = 8000;     // keeps a voice's step below 256 values per frame
 constexpr int32_t kMaxRateHz = 192000;
 constexpr uint32_t kBytesPerFrame = 4;  // 16-bit stereo
 constexpr int32_t kFloatsPerFrame = 2;

@@ -33,7 +33,9 @@ struct RenderState {
 // runs at a time.
 RenderState* activeRender = nullptr;
 
-char* Append(char* at, int64_t value) { return std::to_chars(at, at + 24, value).ptr; }
+char* Append(char* at, int64_t value) {
+    return std::to_chars(at, at + 24, value).ptr;
+}
 
 void TraceTick(RenderState& state, const Song* song, int64_t tickIndex, int32_t tickAtStart) {
     const Voice* voices = VoicePool();
@@ -44,11 +46,9 @@ void TraceTick(RenderState& state, const Song* song, int64_t tickIndex, int32_t 
     for (int32_t c = 0; c < song->channelCount; ++c) {
         const Voice& v = voices[c];
         char* at = line;
-        const int64_t fields[] = {tickIndex,   order,
-                                  row,         tickAtStart,
-                                  c,           v.sample ? 1 : 0,
-                                  v.frequency, v.volume,
-                                  v.panning,   static_cast<int64_t>(v.positionInt)};
+        const int64_t fields[] = {tickIndex, order, row, tickAtStart, c,
+                                  v.sample ? 1 : 0, v.frequency, v.volume, v.panning,
+                                  static_cast<int64_t>(v.positionInt)};
         for (int64_t field : fields) {
             at = Append(at, field);
             *at++ = ',';

@@ -16,9 +16,9 @@ constexpr int64_t kRenderCapSeconds = kSongCapSeconds;
 struct RenderSettings {
     // Exact output length in frames, or kRenderOnce: up to the first row that repeats the song.
     int64_t frames;
-    WavFile* wav;      // receives the frames; null renders for the timing and the trace alone
-    std::FILE* trace;  // CSV, a header line then one line per channel for every output tick;
-                       // null for none
+    WavFile* wav;       // receives the frames; null renders for the timing and the trace alone
+    std::FILE* trace;   // CSV, a header line then one line per channel for every output tick;
+                        // null for none
 };
 
 struct RenderResult {
