@@ -30,7 +30,7 @@ struct PlayRun {
 };
 
 class NovalinePlay : public ::testing::Test {
-   protected:
+protected:
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "novaline_play_test_XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
