@@ -43,6 +43,8 @@ struct HeardBlock {
     std::atomic<uint64_t> stamp;
     std::atomic<uint64_t> firstFrame;
     std::atomic<uint32_t> markCount;
+    // The loudest value of each side in the block, 0..32768: left << 16 | right.
+    std::atomic<uint32_t> peak;
     // (startSerial << 32) | (frame offset in the block << 16) | (order << 8) | row, in frame order
     // per Song; a block is at most 3840 frames (20 ms at 192 kHz).
     std::atomic<uint64_t> marks[kMarksPerBlock];
@@ -73,6 +75,8 @@ std::mutex mixMutex;
 ListNode playingSongs{&playingSongs, &playingSongs};
 // Blocks whole in the record since the open: what readers may look at.
 std::atomic<uint64_t> blocksRecorded{0};
+// The device frame at which the sound mixed so far ends: the end of the newest whole block.
+std::atomic<uint64_t> mixedEndFrame{0};
 
 uint32_t PackedPosition(const Song* song) {
     return (static_cast<uint32_t>(song->order.load(std::memory_order_relaxed)) & 0xFF) << 8 |
@@ -132,11 +136,26 @@ void MarkHeard(const Song* song, int32_t offset) {
     block.marks[slot].store(mark, std::memory_order_release);
 }
 
-void EndHeardBlock() {
+// |-32768| is 32768, which still fits the 16 bits a side has in the packed peak.
+uint32_t PeakOfBlock(const int16_t* pcm, int32_t frames) {
+    int32_t left = 0;
+    int32_t right = 0;
+    for (int32_t i = 0; i < frames; ++i) {
+        left = std::max(left, std::abs(static_cast<int32_t>(pcm[2 * i])));
+        right = std::max(right, std::abs(static_cast<int32_t>(pcm[2 * i + 1])));
+    }
+    return static_cast<uint32_t>(left) << 16 | static_cast<uint32_t>(right);
+}
+
+void EndHeardBlock(int32_t w) {
     HeardBlock& block = BlockBeingMixed();
+    const int16_t* pcm = output.ring + static_cast<size_t>(w) * output.blockFrames * 2;
+    block.peak.store(PeakOfBlock(pcm, output.blockFrames), std::memory_order_release);
     block.markCount.store(static_cast<uint32_t>(output.marksInBlock), std::memory_order_release);
     block.stamp.store(2 * output.blocksMixed + 2, std::memory_order_release);
     ++output.blocksMixed;
+    mixedEndFrame.store(block.firstFrame.load(std::memory_order_relaxed) + output.blockFrames,
+                        std::memory_order_release);
     blocksRecorded.store(output.blocksMixed, std::memory_order_release);
 }
 
@@ -151,7 +170,17 @@ uint64_t FirstFrameOfBlock(uint64_t played, int32_t w) {
 
 enum class HeardSearch : uint8_t { Found, NotHeard, Overtaken };
 
-HeardSearch SearchHeard(uint32_t startSerial, uint64_t heardFrame, int32_t* order, int32_t* row) {
+// One block of the record as read in one consistent pass.
+struct HeardCopy {
+    uint64_t firstFrame;
+    uint32_t peak;
+    uint32_t markCount;
+    uint64_t marks[kMarksPerBlock];
+};
+
+// Copies the newest whole block that has begun to play by `heardFrame`: Found, NotHeard when none
+// has, Overtaken when the writer rewrote a block under the read.
+HeardSearch CopyHeardBlock(uint64_t heardFrame, HeardCopy* copy) {
     const uint64_t entries = static_cast<uint64_t>(output.heardEntries);
     const uint64_t whole = blocksRecorded.load(std::memory_order_acquire);
     // The oldest slot is the one the writer fills next, with a block far from being heard.
@@ -160,28 +189,35 @@ HeardSearch SearchHeard(uint32_t startSerial, uint64_t heardFrame, int32_t* orde
         const HeardBlock& block = output.heard[n % entries];
         const uint64_t stamp = 2 * n + 2;
         if (block.stamp.load(std::memory_order_acquire) != stamp) return HeardSearch::Overtaken;
-        const uint64_t firstFrame = block.firstFrame.load(std::memory_order_acquire);
-        const uint32_t count = std::min<uint32_t>(
-            block.markCount.load(std::memory_order_acquire), kMarksPerBlock);
-        uint64_t marks[kMarksPerBlock];
-        for (uint32_t i = 0; i < count; ++i) {
-            marks[i] = block.marks[i].load(std::memory_order_acquire);
+        copy->firstFrame = block.firstFrame.load(std::memory_order_acquire);
+        copy->peak = block.peak.load(std::memory_order_acquire);
+        copy->markCount =
+            std::min<uint32_t>(block.markCount.load(std::memory_order_acquire), kMarksPerBlock);
+        for (uint32_t i = 0; i < copy->markCount; ++i) {
+            copy->marks[i] = block.marks[i].load(std::memory_order_acquire);
         }
         if (block.stamp.load(std::memory_order_relaxed) != stamp) return HeardSearch::Overtaken;
-        if (firstFrame > heardFrame) continue;
-        // The newest block that has begun to play is the one heard; the Song stands at its last
-        // mark at or before the frame heard, or is not in the block at all.
-        HeardSearch result = HeardSearch::NotHeard;
-        for (uint32_t i = 0; i < count; ++i) {
-            if (marks[i] >> 32 != startSerial) continue;
-            if (((marks[i] >> 16) & 0xFFFF) > heardFrame - firstFrame) break;
-            *order = static_cast<int32_t>((marks[i] >> 8) & 0xFF);
-            *row = static_cast<int32_t>(marks[i] & 0xFF);
-            result = HeardSearch::Found;
-        }
-        return result;
+        if (copy->firstFrame <= heardFrame) return HeardSearch::Found;
     }
     return HeardSearch::NotHeard;
+}
+
+HeardSearch SearchHeard(uint32_t startSerial, uint64_t heardFrame, int32_t* order, int32_t* row) {
+    HeardCopy copy;
+    const HeardSearch found = CopyHeardBlock(heardFrame, &copy);
+    if (found != HeardSearch::Found) return found;
+    // The Song stands at its last mark at or before the frame heard, or is not in the block at
+    // all.
+    HeardSearch result = HeardSearch::NotHeard;
+    for (uint32_t i = 0; i < copy.markCount; ++i) {
+        const uint64_t mark = copy.marks[i];
+        if (mark >> 32 != startSerial) continue;
+        if (((mark >> 16) & 0xFFFF) > heardFrame - copy.firstFrame) break;
+        *order = static_cast<int32_t>((mark >> 8) & 0xFF);
+        *row = static_cast<int32_t>(mark & 0xFF);
+        result = HeardSearch::Found;
+    }
+    return result;
 }
 
 // Renders ring block w: every started Song advances tick by tick, its tick routine called exactly
@@ -228,7 +264,7 @@ bool MixDueBlock() {
     if (w == p || !(w <= q || (q == 0 && w != 1))) return false;
     BeginHeardBlock(FirstFrameOfBlock(frames, w));
     MixBlock(w);
-    EndHeardBlock();
+    EndHeardBlock(w);
     output.nextBlock = w + 1 == output.blockCount ? 0 : w + 1;
     return true;
 }
@@ -293,6 +329,7 @@ bool OpenAudioOutput(int32_t rateHz) {
         output.blockCount + 2 + (heldFrames + output.blockFrames - 1) / output.blockFrames;
     output.heard = new HeardBlock[output.heardEntries]();
     blocksRecorded.store(0, std::memory_order_release);
+    mixedEndFrame.store(0, std::memory_order_release);
     output.open = true;
     RebindStartedSongs();
     stopRequested = false;
@@ -340,6 +377,22 @@ bool FindHeardPosition(uint32_t startSerial, int32_t* order, int32_t* row) {
     }
     return false;
 }
+
+HeardPeak FindHeardPeak() {
+    if (!output.heard) return {0, 0};
+    HeardCopy copy;
+    for (int attempt = 0; attempt < kHeardReadAttempts; ++attempt) {
+        const HeardSearch result = CopyHeardBlock(OutputHeardFrames(), &copy);
+        if (result == HeardSearch::NotHeard) break;
+        if (result == HeardSearch::Found) {
+            return {static_cast<int32_t>(copy.peak >> 16),
+                    static_cast<int32_t>(copy.peak & 0xFFFF)};
+        }
+    }
+    return {0, 0};
+}
+
+uint64_t OutputMixedEndFrame() { return mixedEndFrame.load(std::memory_order_acquire); }
 
 int32_t OutputRateHz() { return output.rateHz; }
 int32_t OutputBlockFrames() { return output.blockFrames; }

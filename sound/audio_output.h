@@ -39,6 +39,17 @@ uint64_t OutputHeardFrames();
 // thread that opens and closes the output, as the record lives from one to the other.
 bool FindHeardPosition(uint32_t startSerial, int32_t* order, int32_t* row);
 
+// The loudest value of each side, 0..32768, in the block being heard now; 0, 0 when none is (or
+// no output). Lock-free, on the same thread as FindHeardPosition.
+struct HeardPeak {
+    int32_t left;
+    int32_t right;
+};
+HeardPeak FindHeardPeak();
+// The device frame at which the sound mixed so far will have played (the heard frames of
+// OutputHeardFrames reach it then); 0 before the first block. Lock-free.
+uint64_t OutputMixedEndFrame();
+
 // The started Songs, in start order.
 ListNode* PlayingSongs();
 

@@ -1,5 +1,6 @@
 #include "sound/song_control.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "replay/channel.h"
@@ -13,6 +14,8 @@ Sample emptySample{};
 namespace {
 
 constexpr int32_t kFallbackBpm = 125;
+// `playing` of a started Song that PauseSong holds; the mixing loop advances only those at 1.
+constexpr uint8_t kSongPaused = 2;
 
 // Starts counted since the process began, under the mix lock; 0 stays free for "never started".
 uint32_t startsSoFar = 0;
@@ -126,6 +129,29 @@ bool FreeSong(Song* song) {
     }
     delete song;
     return true;
+}
+
+bool PauseSong(Song* song, bool paused) {
+    if (!song) return false;
+    std::lock_guard<std::mutex> lock(MixMutex());
+    if (song->playing == 0) return false;
+    if (paused && song->playing == 1) {
+        // Once what was mixed before has played, the Song is heard where it was held.
+        const uint32_t order = static_cast<uint32_t>(song->order.load()) & 0xFF;
+        const uint32_t row = static_cast<uint32_t>(song->row.load()) & 0xFF;
+        song->quietPosition.store(order << 8 | row, std::memory_order_release);
+    }
+    song->playing = paused ? kSongPaused : 1;
+    return true;
+}
+
+void JumpToOrder(Song* song, int32_t order) {
+    if (!song || song->songLength == 0) return;
+    song->nextOrder = std::clamp<int32_t>(order, 0, song->songLength - 1);
+    song->nextRow = 0;
+    song->tick = 0;
+    song->patternDelay = 0;
+    song->samplesLeftInTick = 0;
 }
 
 HeardPosition GetHeardSongPosition(const Song* song) {

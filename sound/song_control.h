@@ -19,6 +19,16 @@ bool FreeSong(Song* song);
 // Releases a Sample and its data, first silencing any Voice playing it; null and emptySample are
 // ignored.
 void FreeSample(Sample* sample);
+// Holds a started Song where it stands (true) or lets it go on (false). The mixing loop skips a
+// held Song: its Voices keep their state and fall silent once the sound mixed before has played,
+// and it goes on from the same frame when let go. StartSong lets it go too. False for null and for
+// a Song not started.
+bool PauseSong(Song* song, bool paused);
+// Makes the Song go on from row 0 of `order` (clamped to its order list) at once: the row and
+// pattern delay running are cut short and the next tick begins that row, as a position jump
+// would. Takes no lock: call it from the tick routine or with MixMutex() held, so that what the
+// caller keeps of the song's course changes in the same step.
+void JumpToOrder(Song* song, int32_t order);
 // Sets the tempo and the tick length floor(5 x rate / (2 x bpm)) frames, at least 1 while the
 // output is open. A BPM below 1 (a damaged header) plays at 125, the format's default tempo. Called
 // by the replay from the mixing thread, so it takes no lock.

@@ -11,10 +11,10 @@
 #include "sound/module.h"
 #include "sound/song_control.h"
 #include "sound/voice.h"
+#include "tools/song_end.h"
 
 namespace {
 
-constexpr int32_t kPositions = 256;  // orders and rows a position can have
 constexpr char kTraceHeader[] =
     "tick_index,order,row,tick,channel,active,frequency,volume,panning,position\n";
 
@@ -26,7 +26,7 @@ struct RenderState {
     int64_t endFrame;        // output length; lowered when the song is found to repeat
     int64_t ticksInOutput;
     bool traceFailed;
-    std::vector<uint8_t> visited;  // [order * 256 + row]
+    PlayedPositions played;
 };
 
 // The tick routine only receives the Song, so the render it belongs to is found here; one render
@@ -59,35 +59,23 @@ void TraceTick(RenderState& state, const Song* song, int64_t tickIndex, int32_t 
     }
 }
 
-// Runs the replay's tick, then decides from where it went whether the output goes on. Only a
-// change of order (a jump, a break, the end of a pattern or of the order list) can take the song
-// back to where it has been: a pattern loop goes back inside the pattern it is in, and the rows
-// that follow it are played again by design, so neither ends the song.
+// Runs the replay's tick, then decides from where it went whether the output goes on.
 void WatchedTick(Song* song) {
     RenderState& state = *activeRender;
     const int64_t start = state.tickStartFrame;
-    const int32_t tickAtStart = song->tick;
-    const bool changesOrder = song->nextOrder >= 0;
+    const TickStart begun = BeginTick(song);
 
     ReplayTick(song);
     state.tickStartFrame += song->samplesPerTick;
     const int64_t index = state.tickIndex++;
     if (start >= state.endFrame) return;
 
-    if (tickAtStart == 0 && state.watchRepeat) {
-        // The position actually played, not the one asked for: a break past the end of a shorter
-        // pattern plays its row 0.
-        const int32_t order = song->order.load(std::memory_order_relaxed) & (kPositions - 1);
-        const int32_t row = song->row.load(std::memory_order_relaxed) & (kPositions - 1);
-        uint8_t& seen = state.visited[static_cast<size_t>(order * kPositions + row)];
-        if (changesOrder && seen) {
-            state.endFrame = start;
-            return;
-        }
-        seen = 1;
+    if (state.watchRepeat && TickRepeatsSong(&state.played, song, begun)) {
+        state.endFrame = start;
+        return;
     }
     state.ticksInOutput = index + 1;
-    if (state.trace) TraceTick(state, song, index, tickAtStart);
+    if (state.trace) TraceTick(state, song, index, begun.tick);
 }
 
 }  // namespace
@@ -99,13 +87,18 @@ bool RenderSong(Song* song, const RenderSettings& settings, RenderResult* result
     if (!song || blockFrames <= 0 || !VirtualAudioRing()) return false;
 
     const bool once = settings.frames == kRenderOnce;
-    RenderState state{settings.trace, once, 0, 0,
+    RenderState state{settings.trace,
+                      once,
+                      0,
+                      0,
                       once ? kRenderCapSeconds * rateHz : std::max<int64_t>(settings.frames, 0),
-                      0, false, std::vector<uint8_t>(once ? kPositions * kPositions : 0, 0)};
+                      0,
+                      false,
+                      PlayedPositions{}};
+    if (once) ForgetPlayedPositions(&state.played);
     const int64_t capFrames = state.endFrame;
-    if (settings.trace &&
-        std::fwrite(kTraceHeader, 1, sizeof kTraceHeader - 1, settings.trace) !=
-            sizeof kTraceHeader - 1) {
+    if (settings.trace && std::fwrite(kTraceHeader, 1, sizeof kTraceHeader - 1, settings.trace) !=
+                              sizeof kTraceHeader - 1) {
         return false;
     }
 

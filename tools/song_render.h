@@ -5,13 +5,13 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "tools/song_end.h"
 #include "tools/wav_writer.h"
 
 struct Song;
 
 constexpr int64_t kRenderOnce = -1;
-// A song that never comes back to a row it played is cut here.
-constexpr int64_t kRenderCapSeconds = 20 * 60;
+constexpr int64_t kRenderCapSeconds = kSongCapSeconds;
 
 struct RenderSettings {
     // Exact output length in frames, or kRenderOnce: up to the first row that repeats the song.
