@@ -14,7 +14,8 @@ constexpr int64_t kNsPerUs = 1000;
 struct WebDisplay {
     FramePacer pacer{};
     bool modeSet = false;
-    // When the show's code took the page's thread back after the last frame's yield.
+    // When the show's code took the page's thread back after the last frame's yield; 0 before
+    // the first frame, whose time would hold the start-up's.
     int64_t resumedNs = 0;
 };
 
@@ -86,8 +87,8 @@ void SetVideoMode(uint32_t width, uint32_t height, uint32_t bitsPerPixel) {
     AttachWebCanvas(canvasPixels, kFrameWidth, kFrameHeight);
     DrawWebCanvas();
     display.modeSet = true;
-    display.resumedNs = MonotonicNowNs();
-    StartPacer(display.pacer, kShowFramesPerSecond, display.resumedNs);
+    display.resumedNs = 0;
+    StartPacer(display.pacer, kShowFramesPerSecond, MonotonicNowNs());
 }
 
 void CreateFrameBuffer(uint32_t width, uint32_t height, uint32_t bitsPerPixel) {
@@ -112,7 +113,9 @@ void PresentFrame() {
     PumpWebAudio();
 
     const int64_t shownNs = MonotonicNowNs();
-    ReportWebFrame(static_cast<double>(shownNs - display.resumedNs) / kNsPerUs);
+    if (display.resumedNs != 0) {
+        ReportWebFrame(static_cast<double>(shownNs - display.resumedNs) / kNsPerUs);
+    }
     // Truncated to whole milliseconds, the browser's timer unit: the wake-up comes up to 1 ms
     // early, and the next due time, counted from the pacer's origin, takes it back.
     const int64_t waitMs = (NextFrameDueNs(display.pacer, shownNs) - shownNs) / kNsPerMs;
