@@ -10,6 +10,8 @@ export async function openChromium(chromium = '/usr/bin/chromium') {
   const browser = spawn(chromium, [
     '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
     '--disable-background-networking', '--disable-component-update', '--disable-sync',
+    // A container's small /dev/shm would crash the renderer.
+    '--disable-dev-shm-usage',
     '--remote-debugging-pipe', `--user-data-dir=${profile}`, 'about:blank',
   ], { stdio: ['ignore', 'ignore', 'ignore', 'pipe', 'pipe'] });
   const toBrowser = browser.stdio[3];
