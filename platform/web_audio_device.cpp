@@ -39,8 +39,10 @@ int32_t FramesIn(int32_t rateHz, int32_t ms) { return rateHz * ms / 1000; }
 // clang-format off
 // The page makes the AudioContext in the click that starts the show (browsers allow sound only
 // after a gesture); without one the show runs silent. Every source goes through one gain node,
-// which closing disconnects, silencing what was scheduled ahead. The buffers rotate through a pool
-// long enough that none is rewritten while it may still play.
+// which closing disconnects, silencing what was scheduled ahead. The buffers and the copies are
+// made here, once: a source node per hand-over is all that is made afterwards (Web Audio's sources
+// play once). The buffers rotate through a pool long enough that none is rewritten while it may
+// still play: 32 hand-overs, at one per frame, take far longer than the lead.
 EM_JS(int32_t, StartWebAudio, (int32_t rateHz, int32_t leadFrames), {
     const context = Module.audioContext;
     if (!context) return 0;
@@ -76,7 +78,8 @@ EM_JS(double, WebAudioLatencySeconds, (), {
 });
 
 // Device frames [from, to) are ring frames from % ringFrames on, wrapping; they play at the
-// origin plus their index over the rate, so consecutive buffers join sample to sample.
+// origin plus their index over the rate, so consecutive buffers join sample to sample. The whole
+// copy goes into the buffer, of which only the first `count` frames play.
 EM_JS(void, ScheduleWebAudio,
       (const int16_t* ring, uint32_t ringFrames, double fromFrame, double toFrame), {
     const audio = Module.novalineAudio;
@@ -95,8 +98,8 @@ EM_JS(void, ScheduleWebAudio,
     audio.peak = peak;
     const buffer = audio.pool[audio.next];
     audio.next = (audio.next + 1) % audio.pool.length;
-    buffer.copyToChannel(audio.left.subarray(0, count), 0);
-    buffer.copyToChannel(audio.right.subarray(0, count), 1);
+    buffer.copyToChannel(audio.left, 0);
+    buffer.copyToChannel(audio.right, 1);
     const source = audio.context.createBufferSource();
     source.buffer = buffer;
     source.connect(audio.output);

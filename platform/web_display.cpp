@@ -41,7 +41,7 @@ uint32_t CanvasPixel(uint16_t pixel) {
 // scaling and black bars.
 EM_JS(int32_t, FindWebCanvas, (), {
     const canvas = Module.canvas;
-    return canvas && canvas.getContext("2d") ? 1: 0;
+    return canvas && canvas.getContext("2d") ? 1 : 0;
 });
 
 EM_JS(void, AttachWebCanvas, (const uint32_t* pixels, int32_t width, int32_t height), {
@@ -83,7 +83,7 @@ void SetVideoMode(uint32_t width, uint32_t height, uint32_t bitsPerPixel) {
     if ((bitsPerPixel & 0xFF) != 16 || width != kFrameWidth || height != kFrameHeight) {
         FatalError(kVideoModeFailed);
     }
-    for (uint32_t& pixel: canvasPixels) pixel = kOpaqueBlack;
+    for (uint32_t& pixel : canvasPixels) pixel = kOpaqueBlack;
     AttachWebCanvas(canvasPixels, kFrameWidth, kFrameHeight);
     DrawWebCanvas();
     display.modeSet = true;
