@@ -1,7 +1,7 @@
 // The web page in headless Chromium: node page_test.mjs BUILD_WEB_DIR. Loads the page from a local
 // server, clicks, and after a few seconds of the first scene expects a picture on the canvas, the
-// sound's clock moved on with sound scheduled, no console error, and the show ended by holding
-// Escape. Exits 77 (skipped) without Chromium or a built page.
+// sound's clock moved on with sound scheduled, the show ended by holding Escape and started again
+// by a click, and no console error. Exits 77 (skipped) without Chromium or a built page.
 import { existsSync } from 'node:fs';
 import { join } from 'node:path';
 import { openChromium, servePage } from './chromium_session.mjs';
@@ -45,6 +45,13 @@ try {
                                                 windowsVirtualKeyCode: 27 });
   expect(await browser.waitFor('document.body.dataset.show === "ended"', 10),
          'holding Escape ends the show');
+  // A click starts it again, from the first scene, with the sound.
+  await browser.send('Input.dispatchKeyEvent', { type: 'keyUp', code: 'Escape', key: 'Escape',
+                                                windowsVirtualKeyCode: 27 });
+  await browser.click(400, 300);
+  expect(await browser.waitFor(`Module._NovalineCurrentScene() === 1 &&
+                                Module.novalineAudio.scheduledFrames > 0`, 5),
+         'the show starts again');
   expect(browser.errors.length === 0, `no console errors: ${browser.errors.join(' | ')}`);
 } catch (error) {
   failures.push(error.message);
@@ -56,4 +63,4 @@ if (failures.length) {
   console.error(`FAILED: ${failures.join('; ')}`);
   process.exit(1);
 }
-console.log('the page shows, sounds and ends in Chromium');
+console.log('the page shows, sounds, ends and starts again in Chromium');
