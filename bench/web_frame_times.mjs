@@ -6,10 +6,10 @@ import { openChromium, servePage } from '../tests/web/chromium_session.mjs';
 
 const seconds = Number(process.argv[2] ?? 60);
 const folder = process.argv[3] ?? 'build-web';
-const { url, server } = await servePage(folder);
-const browser = await openChromium();
-try {
-  await browser.send('Page.navigate', { url });
+} finally {
+  server.kill();
+  await browser?.close();
+}  await browser.send('Page.navigate', { url });
   if (!await browser.waitFor('document.body.dataset.show === "title"', 30)) {
     throw new Error('the page did not load');
   }
@@ -40,6 +40,6 @@ try {
   }
   if (browser.errors.length) console.log(`console errors: ${browser.errors.join(' | ')}`);
 } finally {
-  await browser.close();
   server.kill();
+  await browser?.close();
 }

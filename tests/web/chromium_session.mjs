@@ -1,7 +1,8 @@
 // Headless Chromium driven over the DevTools protocol on a pipe (--remote-debugging-pipe): no
 // package beyond Node.js itself. One page, its console errors and exceptions collected.
 import { spawn } from 'node:child_process';
-import { mkdtempSync, rmSync } from 'node:fs';
+import { mkdtempSync } from 'node:fs';
+import { rm } from 'node:fs/promises';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 
@@ -73,9 +74,10 @@ export async function openChromium(chromium = '/usr/bin/chromium') {
     },
     async close() {
       const exited = new Promise(resolve => browser.once('exit', resolve));
-      browser.kill();
+      await send('Browser.close').catch(() => browser.kill());
       await exited;
-      rmSync(profile, { recursive: true, force: true });
+      // Its helper processes may still be writing there for a moment after it has gone.
+      await rm(profile, { recursive: true, force: true, maxRetries: 20, retryDelay: 100 });
     },
   };
 }

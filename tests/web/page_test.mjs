@@ -15,8 +15,9 @@ if (!existsSync('/usr/bin/chromium') || !existsSync(join(folder, 'novaline.wasm'
 const failures = [];
 const expect = (ok, what) => { if (!ok) failures.push(what); };
 const { url, server } = await servePage(folder);
-const browser = await openChromium();
+let browser;
 try {
+  browser = await openChromium();
   await browser.send('Page.navigate', { url });
   expect(await browser.waitFor('document.body.dataset.show === "title"', 20), 'the title shows');
   await browser.click(400, 300);
@@ -56,8 +57,8 @@ try {
 } catch (error) {
   failures.push(error.message);
 } finally {
-  await browser.close();
   server.kill();
+  await browser?.close();
 }
 if (failures.length) {
   console.error(`FAILED: ${failures.join('; ')}`);
