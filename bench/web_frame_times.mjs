@@ -6,10 +6,11 @@ import { openChromium, servePage } from '../tests/web/chromium_session.mjs';
 
 const seconds = Number(process.argv[2] ?? 60);
 const folder = process.argv[3] ?? 'build-web';
-} finally {
-  server.kill();
-  await browser?.close();
-}  await browser.send('Page.navigate', { url });
+const { url, server } = await servePage(folder);
+let browser;
+try {
+  browser = await openChromium();
+  await browser.send('Page.navigate', { url });
   if (!await browser.waitFor('document.body.dataset.show === "title"', 30)) {
     throw new Error('the page did not load');
   }
