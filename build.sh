@@ -5,6 +5,7 @@
 #   ./build.sh test       build, then run every test
 #   ./build.sh sanitize   build into build-asan/ with AddressSanitizer + UBSan, then run every test
 #   ./build.sh tsan       build into build-tsan/ with ThreadSanitizer, then run the sound tests
+#   ./build.sh web        build the web page into build-web/ with Emscripten
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -12,22 +13,36 @@ cd "$(dirname "$0")"
 # and press keys there; openbox: the picture test's window manager.
 # libpng-dev: previews of the generated pictures; libfreetype-dev and fonts-dejavu-core: the font
 # sheet is rasterised from a freely licensed font at build time.
+# emscripten: the web page; chromium: the page's test loads it in a real browser (driven over the
+# DevTools protocol by Node.js, which emscripten brings). Both without their recommendations, which
+# add a desktop's daemons and nothing the build uses.
 packages=(cmake g++ ninja-build pkg-config libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev
           libpng-dev libfreetype-dev fonts-dejavu-core xvfb xdotool openbox)
+lean_packages=(emscripten chromium)
+
+missing_of() {  # packages... -> those not installed
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || echo "$p"
+    done
+}
 
 install_missing() {
-    local missing=()
-    for p in "${packages[@]}"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
+    local missing lean
+    mapfile -t missing < <(missing_of "${packages[@]}")
+    mapfile -t lean < <(missing_of "${lean_packages[@]}")
+    [ ${#missing[@]} -eq 0 ] && [ ${#lean[@]} -eq 0 ] && return 0
     if [ "$(id -u)" -eq 0 ]; then
-        echo "Installing: ${missing[*]}"
+        echo "Installing: ${missing[*]} ${lean[*]}"
         apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+        if [ ${#missing[@]} -gt 0 ]; then
+            DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+        fi
+        if [ ${#lean[@]} -gt 0 ]; then
+            DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${lean[@]}"
+        fi
     else
-        echo "Missing packages: ${missing[*]}" >&2
-        echo "Install them with: sudo apt-get install ${missing[*]}" >&2
+        echo "Missing packages: ${missing[*]} ${lean[*]}" >&2
+        echo "Install them with: sudo apt-get install ${missing[*]} ${lean[*]}" >&2
         exit 1
     fi
 }
@@ -39,6 +54,19 @@ configure_and_build() {  # build dir, extra cmake arguments...
     cmake --build "$dir"
 }
 
+# The page: the native build's generators make the embedded block's files first, then Emscripten
+# builds the show against them. Debian's emscripten runs its optimizer on Node.js with the
+# packaged modules (acorn) from /usr/share/nodejs.
+build_web() {
+    configure_and_build build
+    NODE_PATH=/usr/share/nodejs emcmake cmake -S . -B build-web -G Ninja \
+        -DCMAKE_BUILD_TYPE=Release -DNOVALINE_TESTS=OFF -DNOVALINE_BENCH=OFF \
+        -DNOVALINE_ASSET_DIR="$PWD/build/assets" >/dev/null
+    NODE_PATH=/usr/share/nodejs cmake --build build-web
+    du -cb build-web/index.html build-web/novaline.js build-web/novaline.wasm | tail -1 |
+        awk '{ printf "The page: build-web/ (%.2f MB in all)\n", $1 / 1e6 }'
+}
+
 mode=${1:-build}
 install_missing
 case "$mode" in
@@ -48,7 +76,7 @@ case "$mode" in
         configure_and_build build
         exec build/director/novaline ;;
     test)
-        configure_and_build build
+        build_web
         ctest --test-dir build --output-on-failure -j "$(nproc)" ;;
     sanitize)
         configure_and_build build-asan -DNOVALINE_SANITIZE=ON
@@ -59,7 +87,9 @@ case "$mode" in
         configure_and_build build-tsan -DNOVALINE_TSAN=ON -DNOVALINE_BENCH=OFF
         TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
             ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" -E '^Sdl' ;;
+    web)
+        build_web ;;
     *)
-        echo "usage: $0 [build|run|test|sanitize|tsan]" >&2
+        echo "usage: $0 [build|run|test|sanitize|tsan|web]" >&2
         exit 2 ;;
 esac

@@ -49,6 +49,10 @@ function(novaline_test)
   gtest_discover_tests(${arg_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
 endfunction()
 
+# The web build (Emscripten) embeds the generators' files from this folder of a native build.
+set(NOVALINE_ASSET_DIR "${PROJECT_SOURCE_DIR}/build/assets" CACHE PATH
+    "Where a web build finds the files the native generators wrote")
+
 # novaline_embed(NAME symbol GENERATOR program [ARGS args...] [ALIGN bytes] [MIN_OFFSET bytes]
 #                [SIZE bytes | MIN_SIZE bytes] [DESCRIPTION text])
 # Runs `program OUTPUT args...` at build time and places what it wrote in the embedded data block,
@@ -78,13 +82,22 @@ function(novaline_embed)
   elseif(NOT arg_MIN_SIZE)
     set(arg_MIN_SIZE 0)
   endif()
-  set(output ${CMAKE_CURRENT_BINARY_DIR}/${arg_NAME}.bin)
-  add_custom_command(
-    OUTPUT ${output}
-    COMMAND ${arg_GENERATOR} ${output} ${arg_ARGS}
-    DEPENDS ${arg_GENERATOR}
-    COMMENT "Generating ${arg_NAME} with ${arg_GENERATOR}"
-    VERBATIM)
+  if(EMSCRIPTEN)
+    # The generators are native programs: the web build takes what the native build made.
+    set(output ${NOVALINE_ASSET_DIR}/${arg_NAME}.bin)
+    if(NOT EXISTS ${output})
+      message(FATAL_ERROR "novaline_embed ${arg_NAME}: ${output} is missing; build the native "
+                          "assets first (./build.sh web does)")
+    endif()
+  else()
+    set(output ${CMAKE_CURRENT_BINARY_DIR}/${arg_NAME}.bin)
+    add_custom_command(
+      OUTPUT ${output}
+      COMMAND ${arg_GENERATOR} ${output} ${arg_ARGS}
+      DEPENDS ${arg_GENERATOR}
+      COMMENT "Generating ${arg_NAME} with ${arg_GENERATOR}"
+      VERBATIM)
+  endif()
   set_property(GLOBAL APPEND PROPERTY NOVALINE_EMBEDDED
     "${arg_NAME}|${output}|${arg_ALIGN}|${arg_MIN_OFFSET}|${arg_MIN_SIZE}|${maxSize}|${arg_DESCRIPTION}")
 endfunction()
@@ -124,7 +137,7 @@ function(novaline_embedded_block)
   list(JOIN layout ";" layoutArgument)
   add_custom_command(
     OUTPUT ${block}
-    COMMAND ${CMAKE_COMMAND} "-DLAYOUT=${layoutArgument}" -DOUTPUT=${block}
+    COMMAND ${CMAKE_COMMAND} "-DLAYOUT=${layoutArgument}" -DOUTPUT=${block} -DWASM=${EMSCRIPTEN}
             -P ${PROJECT_SOURCE_DIR}/cmake/embed_layout.cmake
     DEPENDS ${files} ${PROJECT_SOURCE_DIR}/cmake/embed_layout.cmake
     COMMENT "Laying out the embedded data block"
