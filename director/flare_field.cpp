@@ -13,6 +13,8 @@ namespace {
 constexpr int32_t kLastFlareColumn = 271;
 constexpr int32_t kLastFlareRow = 157;
 constexpr int32_t kTrailDistance = 500;
+// The leftmost column at which a trail flare is drawn; the stars are let further left.
+constexpr int32_t kTrailMinX = 1;
 constexpr int32_t kStarDistance = 900;
 constexpr int32_t kStarSwingAmplitude = 800;
 // The stars start swinging towards and away from the eye from row 1 of order 13.
@@ -64,7 +66,7 @@ void StepFlareTrail() {
     f.trailTurn2 += 8;
     meshTurn3 += 18;
     ProjectCloud(f.trailCount, f.trailPoints, kTrailDistance);
-    DrawFlares(f.trailCount, 1);
+    DrawFlares(f.trailCount, kTrailMinX);
 }
 
 void GenerateStars() {

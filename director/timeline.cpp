@@ -38,7 +38,6 @@ constexpr int32_t kTunnelFadeCap = 15;
 constexpr int32_t kWarpedTunnelFadeCap = 31;
 constexpr int32_t kIntroShift = 4;  // 16 shades
 constexpr int32_t kSwapShift = 3;   // 32 shades
-constexpr int32_t kTrailMinX = 1;
 constexpr int32_t kStarMinX = -16;
 
 // Scene 7's two pictures; their exchange shows from the next frame on.
