@@ -12,6 +12,7 @@
 #include "effects/captions.h"
 #include "effects/colour_table.h"
 #include "effects/grain.h"
+#include "effects/shared_tables.h"
 #include "effects/wave_plane.h"
 #include "platform/display.h"
 #include "platform/keyboard.h"
@@ -185,5 +186,10 @@ void RunTimeline() {
     // The scenes' own state starts afresh, so a show run twice in one process runs the same.
     ResetScenePixels();
     ResetFlareField();
+    ResetMeshMotion();
+    // The effects' own running words, which nothing else puts back.
+    grainOffset = 0;
+    wavePhase = 0;
+    meshColour = 0;
     for (int32_t s = 0; s < kSceneCount; ++s) RunScene(s + 1, showScenes[s]);
 }
