@@ -1,5 +1,7 @@
+#include <algorithm>
 #include <vector>
 
+#include "platform/audio_device.h"
 #include "platform/display.h"
 #include "platform/frame_buffer_store.h"
 #include "platform/headless.h"
@@ -21,6 +23,22 @@ struct HeadlessDisplay {
 };
 
 HeadlessDisplay display;
+
+constexpr uint32_t kBytesPerAudioFrame = 4;
+
+// The frames [played, played + count) as the ring holds them now, at most one ring's worth.
+void HandPlayedAudio(PlayedAudioSink sink, uint32_t count) {
+    const int16_t* ring = VirtualAudioRing();
+    const uint32_t ringFrames = VirtualAudioRingBytes() / kBytesPerAudioFrame;
+    if (!ring || ringFrames == 0) return;
+    uint32_t at = static_cast<uint32_t>(AudioDevicePlayedBytes() / kBytesPerAudioFrame % ringFrames);
+    while (count > 0) {
+        const uint32_t run = std::min(count, ringFrames - at);
+        sink(ring + static_cast<size_t>(at) * 2, run);
+        count -= run;
+        at = 0;
+    }
+}
 
 }  // namespace
 
@@ -89,6 +107,9 @@ void PresentFrame() {
     const int64_t frames = display.audioRemainder / display.setup.framesPerSecond;
     display.audioRemainder -= frames * display.setup.framesPerSecond;
     if (frames > 0) {
+        if (display.setup.audioSink) {
+            HandPlayedAudio(display.setup.audioSink, static_cast<uint32_t>(frames));
+        }
         display.audioFramesPlayed += static_cast<uint64_t>(frames);
         AdvanceVirtualAudio(static_cast<uint32_t>(frames));
     }
