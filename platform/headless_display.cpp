@@ -31,7 +31,8 @@ void HandPlayedAudio(PlayedAudioSink sink, uint32_t count) {
     const int16_t* ring = VirtualAudioRing();
     const uint32_t ringFrames = VirtualAudioRingBytes() / kBytesPerAudioFrame;
     if (!ring || ringFrames == 0) return;
-    uint32_t at = static_cast<uint32_t>(AudioDevicePlayedBytes() / kBytesPerAudioFrame % ringFrames);
+    uint32_t at =
+        static_cast<uint32_t>(AudioDevicePlayedBytes() / kBytesPerAudioFrame % ringFrames);
     while (count > 0) {
         const uint32_t run = std::min(count, ringFrames - at);
         sink(ring + static_cast<size_t>(at) * 2, run);

@@ -44,8 +44,8 @@ bool WritePngRgbTo(std::FILE* file, int32_t width, int32_t height, const uint8_t
     }
     png_init_io(w.png, file);
     png_set_compression_level(w.png, kCompressionLevel);
-    png_set_IHDR(w.png, w.info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+    png_set_IHDR(w.png, w.info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height),
+                 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     png_write_info(w.png, w.info);
     for (int32_t y = 0; y < height; ++y) {

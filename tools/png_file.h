@@ -1,4 +1,5 @@
-// PNG files of 8-bit RGB pixels, for the previews of the generated pictures and for captured frames.
+// PNG files of 8-bit RGB pixels, for the previews of the generated pictures and for captured
+// frames.
 #pragma once
 
 #include <cstdint>

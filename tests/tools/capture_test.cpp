@@ -68,10 +68,9 @@ std::pair<uint32_t, uint32_t> PngSize(const fs::path& path) {
     const std::string b = ReadText(path);
     if (b.size() < 24 || b.compare(1, 3, "PNG") != 0) return {0, 0};
     const auto u32 = [&b](size_t at) {
-        return static_cast<uint32_t>(static_cast<uint8_t>(b[at]) << 24 |
-                                     static_cast<uint8_t>(b[at + 1]) << 16 |
-                                     static_cast<uint8_t>(b[at + 2]) << 8 |
-                                     static_cast<uint8_t>(b[at + 3]));
+        return static_cast<uint32_t>(
+            static_cast<uint8_t>(b[at]) << 24 | static_cast<uint8_t>(b[at + 1]) << 16 |
+            static_cast<uint8_t>(b[at + 2]) << 8 | static_cast<uint8_t>(b[at + 3]));
     };
     return {u32(16), u32(20)};
 }
@@ -204,12 +203,14 @@ TEST_F(Capture, WritesVideoThatFfprobeReads) {
         {"v.mkv", "--native", "ffv1,320,200,6:5|flac|"},
     };
     for (const Case& c : cases) {
-        const Outcome run = Run(std::string("--seconds 1 --fps 50 ") + c.options + " --video " +
-                                P(c.name));
+        const Outcome run =
+            Run(std::string("--seconds 1 --fps 50 ") + c.options + " --video " + P(c.name));
         ASSERT_EQ(run.status, 0) << run.err;
-        const std::string probe = "ffprobe -v error -show_entries "
-                                  "stream=codec_name,width,height,sample_aspect_ratio "
-                                  "-of csv=p=0 " + P(c.name) + " | tr '\\n' '|' >" + P("probe");
+        const std::string probe =
+            "ffprobe -v error -show_entries "
+            "stream=codec_name,width,height,sample_aspect_ratio "
+            "-of csv=p=0 " +
+            P(c.name) + " | tr '\\n' '|' >" + P("probe");
         ASSERT_EQ(std::system(probe.c_str()), 0);
         std::string streams = ReadText(dir / "probe");
         // ffprobe puts empty fields of the sound stream at the end of its line.

@@ -2,6 +2,8 @@
 // records its frames and sound: PNG frames, a WAV, a video through ffmpeg, a contact sheet, a
 // hash. Exit status 0 on success, 1 when an output cannot be written or ffmpeg fails, 2 for a bad
 // command line.
+#include <unistd.h>
+
 #include <algorithm>
 #include <bit>
 #include <cerrno>
@@ -12,8 +14,6 @@
 #include <string>
 #include <system_error>
 #include <vector>
-
-#include <unistd.h>
 
 #include "director/entry.h"
 #include "director/timeline.h"
@@ -152,8 +152,7 @@ void OnFrame(const uint8_t* screen, int32_t /*pitchBytes*/, uint64_t frame) {
     ++capture.frames;
     if (capture.survey) return;
     if (capture.options.hash) UpdateSha256(&capture.sha, screen, kScreenBytes);
-    if (capture.options.videoKind != VideoKind::None &&
-        !WriteVideoFrame(&capture.video, screen)) {
+    if (capture.options.videoKind != VideoKind::None && !WriteVideoFrame(&capture.video, screen)) {
         Fail("ffmpeg stopped taking frames for " + capture.options.video);
     }
     if (FrameWanted(frame)) WriteFramePng(frame, screen);

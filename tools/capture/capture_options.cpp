@@ -33,7 +33,7 @@ const char kCaptureUsage[] =
 
 namespace {
 
-constexpr int32_t kMinFps = 10;   // below, one frame's sound would pass the audio ring
+constexpr int32_t kMinFps = 10;  // below, one frame's sound would pass the audio ring
 constexpr int32_t kMaxFps = 240;
 constexpr int32_t kMaxScale = 8;
 constexpr uint64_t kNanosecondsPerSecond = 1'000'000'000;
@@ -83,9 +83,8 @@ std::string OptionName(int value) {
 }
 
 bool AllDigits(std::string_view text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
-        return c >= '0' && c <= '9';
-    });
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 bool ParseWhole(std::string_view text, int64_t low, int64_t high, int64_t* value) {
@@ -210,7 +209,9 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
         int64_t number = 0;
         bool ok = true;
         switch (c) {
-            case 'h': o->help = true; break;
+            case 'h':
+                o->help = true;
+                break;
             case kOptionFps:
                 ok = ParseWhole(value, kMinFps, kMaxFps, &number);
                 o->framesPerSecond = static_cast<int32_t>(number);
@@ -232,24 +233,38 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
                 o->every = static_cast<uint32_t>(number);
                 everyGiven = true;
                 break;
-            case kOptionAt: ok = ParseTimeList(value, &o->at); break;
+            case kOptionAt:
+                ok = ParseTimeList(value, &o->at);
+                break;
             case kOptionScale:
                 ok = ParseWhole(value, 1, kMaxScale, &number);
                 o->scale = static_cast<int32_t>(number);
                 scaleGiven = true;
                 break;
-            case kOptionFrames: o->framesDirectory = value; break;
-            case kOptionWav: o->wav = value; break;
+            case kOptionFrames:
+                o->framesDirectory = value;
+                break;
+            case kOptionWav:
+                o->wav = value;
+                break;
             case kOptionVideo:
                 o->video = value;
                 o->videoKind = EndsWith(value, ".mp4")   ? VideoKind::Mp4
                                : EndsWith(value, ".mkv") ? VideoKind::Mkv
                                                          : VideoKind::None;
                 break;
-            case kOptionContactSheet: o->contactSheet = value; break;
-            case kOptionNative: o->native = true; break;
-            case kOptionHash: o->hash = true; break;
-            case kOptionQuiet: o->quiet = true; break;
+            case kOptionContactSheet:
+                o->contactSheet = value;
+                break;
+            case kOptionNative:
+                o->native = true;
+                break;
+            case kOptionHash:
+                o->hash = true;
+                break;
+            case kOptionQuiet:
+                o->quiet = true;
+                break;
         }
         if (optarg && value.empty()) ok = false;
         if (!ok) {

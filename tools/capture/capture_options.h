@@ -19,7 +19,7 @@ enum class VideoKind : uint8_t { None, Mp4, Mkv };
 struct CaptureOptions {
     bool help = false;
     int32_t framesPerSecond = 70;
-    bool timed = false;        // --seconds given: stop after `seconds` of show time
+    bool timed = false;  // --seconds given: stop after `seconds` of show time
     ShowTime seconds;
     ShowTime endAfter{10'000'000'000};  // Escape held once scene 8 has run this long
     bool escapeAt = false;

@@ -45,8 +45,8 @@ void LayOutContactSheet(ContactSheet* sheet, const ShowSegment* segments, size_t
                           segment.scene ? segment.scene : segment.flash,
                           static_cast<unsigned long long>(centiseconds / 100),
                           static_cast<unsigned long long>(centiseconds % 100));
-            DrawLabel(CellAt(sheet, row, column), sheet->width * 3, 0,
-                      kScreenHeight + kGapPixels, label, kLabelScale);
+            DrawLabel(CellAt(sheet, row, column), sheet->width * 3, 0, kScreenHeight + kGapPixels,
+                      label, kLabelScale);
         }
     }
     std::stable_sort(sheet->tiles.begin(), sheet->tiles.end(),

@@ -36,14 +36,14 @@ void UpdateProgress(Progress* progress, uint64_t frames, uint64_t expectedFrames
     // The expected count is an estimate until the end is known; the bar never passes full.
     const uint64_t total = std::max(expectedFrames, frames);
     const double done = total ? static_cast<double>(frames) / static_cast<double>(total) : 0;
-    const double left = speed > 0 ? static_cast<double>(total - frames) / framesPerSecond / speed
-                                  : 0;
+    const double left =
+        speed > 0 ? static_cast<double>(total - frames) / framesPerSecond / speed : 0;
     char cells[kBarCells + 1];
     const auto full = static_cast<int32_t>(done * kBarCells);
     for (int32_t i = 0; i < kBarCells; ++i) cells[i] = i < full ? '#' : '.';
     cells[kBarCells] = '\0';
-    std::fprintf(stderr, "\r[%s] %llu frames  scene %d  %.2f s  %.1fx  %d:%02d left \x1b[K",
-                 cells, static_cast<unsigned long long>(frames), scene, showSeconds, speed,
+    std::fprintf(stderr, "\r[%s] %llu frames  scene %d  %.2f s  %.1fx  %d:%02d left \x1b[K", cells,
+                 static_cast<unsigned long long>(frames), scene, showSeconds, speed,
                  static_cast<int>(left) / 60, static_cast<int>(left) % 60);
     std::fflush(stderr);
 }

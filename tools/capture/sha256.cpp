@@ -70,8 +70,8 @@ void CompressPortable(std::array<uint32_t, 8>& state, const uint8_t* data, size_
 // Four rounds per step, two per sha256rnds2. The state lives as ABEF and CDGH, the order the
 // instructions take it in; each step also makes the message words four steps ahead.
 __attribute__((target("sha,sse4.1"))) void CompressShaExtensions(std::array<uint32_t, 8>& state,
-                                                                  const uint8_t* data,
-                                                                  size_t blocks) {
+                                                                 const uint8_t* data,
+                                                                 size_t blocks) {
     const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
     __m128i badc = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<__m128i*>(&state[0])), 0xB1);
     __m128i hgfe = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<__m128i*>(&state[4])), 0x1B);
@@ -93,8 +93,8 @@ __attribute__((target("sha,sse4.1"))) void CompressShaExtensions(std::array<uint
             abef = _mm_sha256rnds2_epu32(abef, cdgh, _mm_shuffle_epi32(words, 0x0E));
             if (step < 12) {
                 __m128i next = _mm_sha256msg1_epu32(message[step & 3], message[(step + 1) & 3]);
-                next = _mm_add_epi32(next, _mm_alignr_epi8(message[(step + 3) & 3],
-                                                           message[(step + 2) & 3], 4));
+                next = _mm_add_epi32(
+                    next, _mm_alignr_epi8(message[(step + 3) & 3], message[(step + 2) & 3], 4));
                 message[step & 3] = _mm_sha256msg2_epu32(next, message[(step + 3) & 3]);
             }
         }

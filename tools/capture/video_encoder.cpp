@@ -29,16 +29,16 @@ constexpr int32_t kSoundRateHz = 44100;
 // Quality settings, fixed so that every capture of the same options encodes alike: x264 at a
 // constant quality where its artefacts no longer show on flat pixel art, AAC at a rate that keeps
 // the drums' attack; FFV1 with every frame a key frame, for archives.
-constexpr const char* kMp4Picture[] = {"-c:v", "libx264", "-preset", "medium", "-crf", "16",
-                                       "-pix_fmt", "yuv420p"};
-constexpr const char* kMkvPicture[] = {"-c:v", "ffv1", "-level", "3", "-g", "1",
-                                       "-pix_fmt", "bgr0"};
-constexpr const char* kMp4Sound[] = {"-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart",
-                                     "-f", "mp4"};
+constexpr const char* kMp4Picture[] = {"-c:v", "libx264", "-preset",  "medium",
+                                       "-crf", "16",      "-pix_fmt", "yuv420p"};
+constexpr const char* kMkvPicture[] = {"-c:v", "ffv1", "-level",   "3",
+                                       "-g",   "1",    "-pix_fmt", "bgr0"};
+constexpr const char* kMp4Sound[] = {"-c:a",      "aac",        "-b:a", "192k",
+                                     "-movflags", "+faststart", "-f",   "mp4"};
 constexpr const char* kMkvSound[] = {"-c:a", "flac", "-f", "matroska"};
 // No time stamps of the run, encoder versions or random identifiers in the files.
-constexpr const char* kBitExact[] = {"-fflags", "+bitexact", "-flags:v", "+bitexact",
-                                     "-flags:a", "+bitexact"};
+constexpr const char* kBitExact[] = {"-fflags",   "+bitexact", "-flags:v",
+                                     "+bitexact", "-flags:a",  "+bitexact"};
 
 // Where the temporaries of the work go: beside the output when it is a file, else in TMPDIR.
 std::string WorkFolder(const OutputFile& output) {
@@ -69,8 +69,8 @@ bool Spawn(const std::string& program, const std::vector<std::string>& arguments
     sigaddset(&defaults, SIGPIPE);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-    const int result = posix_spawn(pid, program.c_str(), &actions, &attributes, argv.data(),
-                                   environ);
+    const int result =
+        posix_spawn(pid, program.c_str(), &actions, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     errno = result;
@@ -142,8 +142,7 @@ bool StartVideo(VideoEncoder* video, const std::string& path, VideoKind kind,
     const std::string folder = WorkFolder(video->output);
     if (!OpenOutputFile(&video->picture, folder + "/novaline-capture-picture") ||
         !OpenOutputFile(&video->sound, folder + "/novaline-capture-sound") ||
-        !OpenWavStream(&video->wav, video->sound.file, kSoundRateHz, kStereo,
-                       kWavUnknownFrames)) {
+        !OpenWavStream(&video->wav, video->sound.file, kSoundRateHz, kStereo, kWavUnknownFrames)) {
         *error = "cannot write the video's work files in " + folder + ": " + std::strerror(errno);
         return false;
     }
@@ -153,10 +152,21 @@ bool StartVideo(VideoEncoder* video, const std::string& path, VideoKind kind,
         *error = std::string("cannot start ffmpeg: ") + std::strerror(errno);
         return false;
     }
-    std::vector<std::string> arguments = {
-        "-hide_banner", "-nostats", "-loglevel", "error", "-f", "rawvideo", "-pixel_format",
-        "rgb565le", "-video_size", "320x200", "-framerate", std::to_string(framesPerSecond),
-        "-i", "pipe:0", "-vf"};
+    std::vector<std::string> arguments = {"-hide_banner",
+                                          "-nostats",
+                                          "-loglevel",
+                                          "error",
+                                          "-f",
+                                          "rawvideo",
+                                          "-pixel_format",
+                                          "rgb565le",
+                                          "-video_size",
+                                          "320x200",
+                                          "-framerate",
+                                          std::to_string(framesPerSecond),
+                                          "-i",
+                                          "pipe:0",
+                                          "-vf"};
     // Nearest neighbour: every pixel of the show stays a sharp block, none is blended with its
     // neighbours; 200 rows to 240 N is not a whole factor, so rows repeat 4 or 5 times at N = 4.
     arguments.push_back(scale == 0 ? "setsar=6/5"
@@ -168,8 +178,8 @@ bool StartVideo(VideoEncoder* video, const std::string& path, VideoKind kind,
         Append(&arguments, kMkvPicture);
     }
     Append(&arguments, kBitExact);
-    Append(&arguments, std::vector<std::string>{"-f", "matroska", "-y",
-                                                WrittenName(video->picture)});
+    Append(&arguments,
+           std::vector<std::string>{"-f", "matroska", "-y", WrittenName(video->picture)});
     const bool started = Spawn(video->ffmpeg, arguments, fds[0], &video->encoder);
     close(fds[0]);
     if (!started) {
@@ -202,10 +212,21 @@ bool FinishVideo(VideoEncoder* video, std::string* error) {
         *error = "cannot write the video's sound: " + std::string(std::strerror(errno));
         return false;
     }
-    std::vector<std::string> arguments = {"-hide_banner", "-nostdin", "-nostats", "-loglevel",
-                                          "error", "-i", WrittenName(video->picture), "-i",
-                                          WrittenName(video->sound), "-map", "0:v", "-map", "1:a",
-                                          "-c:v", "copy"};
+    std::vector<std::string> arguments = {"-hide_banner",
+                                          "-nostdin",
+                                          "-nostats",
+                                          "-loglevel",
+                                          "error",
+                                          "-i",
+                                          WrittenName(video->picture),
+                                          "-i",
+                                          WrittenName(video->sound),
+                                          "-map",
+                                          "0:v",
+                                          "-map",
+                                          "1:a",
+                                          "-c:v",
+                                          "copy"};
     if (video->kind == VideoKind::Mp4) {
         Append(&arguments, kMp4Sound);
     } else {

@@ -14,16 +14,16 @@
 #include "tools/wav_writer.h"
 
 struct VideoEncoder {
-    std::string ffmpeg;      // the program's path
+    std::string ffmpeg;  // the program's path
     VideoKind kind = VideoKind::None;
     int32_t framesPerSecond = 0;
-    int32_t scale = 0;       // 0: 320 x 200 with a 6:5 sample aspect ratio
-    OutputFile output;       // the final file, which ffmpeg writes under its temporary name
-    OutputFile picture;      // the picture alone, removed at the end
-    OutputFile sound;        // the WAV for the second run, removed at the end
+    int32_t scale = 0;   // 0: 320 x 200 with a 6:5 sample aspect ratio
+    OutputFile output;   // the final file, which ffmpeg writes under its temporary name
+    OutputFile picture;  // the picture alone, removed at the end
+    OutputFile sound;    // the WAV for the second run, removed at the end
     WavFile wav{};
     pid_t encoder = -1;
-    int pipe = -1;           // the first run's standard input
+    int pipe = -1;  // the first run's standard input
 };
 
 // The path of `program` on PATH; false when there is none.
