@@ -12,8 +12,9 @@ cd "$(dirname "$0")"
 # and press keys there; openbox: the picture test's window manager.
 # libpng-dev: previews of the generated pictures; libfreetype-dev and fonts-dejavu-core: the font
 # sheet is rasterised from a freely licensed font at build time.
+# ffmpeg: the capture tool encodes its video through the ffmpeg program; its test runs it.
 packages=(cmake g++ ninja-build pkg-config libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev
-          libpng-dev libfreetype-dev fonts-dejavu-core xvfb xdotool openbox)
+          libpng-dev libfreetype-dev fonts-dejavu-core xvfb xdotool openbox ffmpeg)
 
 install_missing() {
     local missing=()

@@ -12,8 +12,9 @@
 // reason in *error, when the file cannot be written.
 bool WritePngRgb(const std::string& path, int32_t width, int32_t height,
                  const std::vector<uint8_t>& rgb, std::string* error);
+// `durable`: the file reaches the disk itself before it takes its name (tools/output_file.h).
 bool WritePngRgb(const std::string& path, int32_t width, int32_t height, const uint8_t* rgb,
-                 std::string* error);
+                 std::string* error, bool durable = true);
 
 // The same picture written to a file the caller opened and closes; false, with the reason in
 // *error, when a write fails.

@@ -136,8 +136,9 @@ void WriteFramePng(uint64_t frame, const uint8_t* screen) {
     std::snprintf(name, sizeof name, "/frame-%06llu.png", static_cast<unsigned long long>(frame));
     ScreenToRgb(screen, capture.frameRgb.data(), kScreenWidth * 3);
     std::string error;
+    // Not synced one by one: thousands of syncs would cost more than the whole capture.
     if (!WritePngRgb(capture.options.framesDirectory + name, kScreenWidth, kScreenHeight,
-                     capture.frameRgb.data(), &error)) {
+                     capture.frameRgb.data(), &error, false)) {
         Fail(error);
         return;
     }
