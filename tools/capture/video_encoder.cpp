@@ -42,7 +42,10 @@ constexpr const char* kBitExact[] = {"-fflags",   "+bitexact", "-flags:v",
 
 // Where the temporaries of the work go: beside the output when it is a file, else in TMPDIR.
 std::string WorkFolder(const OutputFile& output) {
-    if (!output.temporary.empty()) return fs::path(output.target).parent_path().string();
+    if (!output.temporary.empty()) {
+        const fs::path folder = fs::path(output.target).parent_path();
+        return folder.empty() ? "." : folder.string();
+    }
     const char* tmp = std::getenv("TMPDIR");
     return tmp && *tmp ? tmp : "/tmp";
 }
