@@ -25,6 +25,8 @@ struct HeadlessDisplay {
 HeadlessDisplay display;
 
 constexpr uint32_t kBytesPerAudioFrame = 4;
+// The mixer's block is 20 ms, rounded up to whole frames: rate / 50, rounded down, never passes it.
+constexpr int32_t kAudioStepsPerSecond = 50;
 
 // The frames [played, played + count) as the ring holds them now, at most one ring's worth.
 void HandPlayedAudio(PlayedAudioSink sink, uint32_t count) {
@@ -107,12 +109,16 @@ void PresentFrame() {
     display.audioRemainder += rateHz;
     const int64_t frames = display.audioRemainder / display.setup.framesPerSecond;
     display.audioRemainder -= frames * display.setup.framesPerSecond;
-    if (frames > 0) {
-        if (display.setup.audioSink) {
-            HandPlayedAudio(display.setup.audioSink, static_cast<uint32_t>(frames));
-        }
-        display.audioFramesPlayed += static_cast<uint64_t>(frames);
-        AdvanceVirtualAudio(static_cast<uint32_t>(frames));
+    // A real device plays on evenly and the mixer refills each block soon after it has played.
+    // The mixer follows a device that moves by at most one block between two of its calls, so a
+    // frame longer than a block (below 50 fps) is played in steps of at most a block, 20 ms.
+    const int64_t stepFrames = std::max(rateHz / kAudioStepsPerSecond, 1);
+    for (int64_t left = frames; left > 0;) {
+        const auto step = static_cast<uint32_t>(std::min(left, stepFrames));
+        if (display.setup.audioSink) HandPlayedAudio(display.setup.audioSink, step);
+        display.audioFramesPlayed += step;
+        AdvanceVirtualAudio(step);
+        left -= step;
     }
 }
 

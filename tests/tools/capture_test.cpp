@@ -159,6 +159,18 @@ TEST_F(Capture, EscapeAtEndsTheSceneAndTheSheetHasARowPerStretchReached) {
     EXPECT_EQ(SheetRows(P("esc.png")), 3u);  // scene 1, the flash, scene 2
 }
 
+// The whole show at 10 fps, each frame's sound played in steps the mixer keeps up with. Row 0 of
+// order 18 sounds 6285320 audio frames in (32 + 17 x 64 rows of 6 ticks of 934 frames, plus the
+// 8840 of the first pass over the silent ring), so scene 8 begins on the frame after the first
+// end test that hears it: 1426 x 4410 passes it. --end-after 0.5 then holds Escape on its 5th.
+TEST_F(Capture, EndAfterEndsScene8AndTheSheetHoldsEveryScene) {
+    const Outcome run = Run("--fps 10 --end-after 0.5 --contact-sheet " + P("sheet.png"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("1431 frames at 10 fps"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("last scene 8,"), std::string::npos) << run.err;
+    EXPECT_EQ(SheetRows(P("sheet.png")), 10u);  // eight scenes, two flashes
+}
+
 TEST_F(Capture, RefusesWhatItCannotDoWithOneLineAndLeavesNothingBehind) {
     struct Case {
         std::string arguments;
