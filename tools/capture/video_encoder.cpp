@@ -27,9 +27,10 @@ constexpr int32_t kStereo = 2;
 constexpr int32_t kSoundRateHz = 44100;
 
 // Quality settings, fixed so that every capture of the same options encodes alike: x264 at a
-// constant quality where its artefacts no longer show on flat pixel art, AAC at a rate that keeps
-// the drums' attack; FFV1 with every frame a key frame, for archives.
-constexpr const char* kMp4Picture[] = {"-c:v", "libx264", "-preset",  "medium",
+// constant quality where its artefacts no longer show on flat pixel art, with its veryfast preset
+// (on the grainy scenes the medium one took 2.4 times as long for a file 5% smaller); AAC at a
+// rate that keeps the drums' attack; FFV1 with every frame a key frame, for archives.
+constexpr const char* kMp4Picture[] = {"-c:v", "libx264", "-preset",  "veryfast",
                                        "-crf", "16",      "-pix_fmt", "yuv420p"};
 constexpr const char* kMkvPicture[] = {"-c:v", "ffv1", "-level",   "3",
                                        "-g",   "1",    "-pix_fmt", "bgr0"};
