@@ -92,8 +92,10 @@ void SetSchedule() {
     const auto add = [&n](uint64_t from, bool down) {
         capture.schedule[n++] = KeyStep{from, false, {down ? DIK_ESCAPE : uint8_t{0}}};
     };
-    if (capture.escapeFrame < capture.endFrame) add(capture.escapeFrame, true);
-    if (capture.escapeFrame + 1 < capture.endFrame) add(capture.escapeFrame + 1, false);
+    if (capture.escapeFrame != kNever) {
+        if (capture.escapeFrame < capture.endFrame) add(capture.escapeFrame, true);
+        if (capture.escapeFrame + 1 < capture.endFrame) add(capture.escapeFrame + 1, false);
+    }
     if (capture.endFrame != kNever) add(capture.endFrame, true);
     while (n < kScheduleSteps) add(kNever, false);
 }
