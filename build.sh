@@ -13,11 +13,12 @@ cd "$(dirname "$0")"
 # and press keys there; openbox: the picture test's window manager.
 # libpng-dev: previews of the generated pictures; libfreetype-dev and fonts-dejavu-core: the font
 # sheet is rasterised from a freely licensed font at build time.
+# ffmpeg: the capture tool encodes its video through the ffmpeg program; its test runs it.
 # emscripten: the web page; chromium: the page's test loads it in a real browser (driven over the
 # DevTools protocol by Node.js, which emscripten brings). Both without their recommendations, which
 # add a desktop's daemons and nothing the build uses.
 packages=(cmake g++ ninja-build pkg-config libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev
-          libpng-dev libfreetype-dev fonts-dejavu-core xvfb xdotool openbox)
+          libpng-dev libfreetype-dev fonts-dejavu-core xvfb xdotool openbox ffmpeg)
 lean_packages=(emscripten chromium)
 
 missing_of() {  # packages... -> those not installed

@@ -31,6 +31,10 @@ enum class DisplayFailure : uint8_t { None, InitDirectDraw, CooperativeLevel, Vi
 // Called by PresentFrame with the screen once the rows are on it, before the clock moves.
 // frameNumber counts presented frames from 0.
 using FrameSink = void (*)(const uint8_t* screen, int32_t pitchBytes, uint64_t frameNumber);
+// Called by PresentFrame with the audio frames the device is about to play for that frame (16-bit
+// stereo, left first), read before the mixer may refill their place in the ring; where they wrap
+// around the ring's end it is called twice, in order.
+using PlayedAudioSink = void (*)(const int16_t* frames, uint32_t frameCount);
 // Called at the start of every platform operation.
 using PlatformCallHook = void (*)(PlatformCall call);
 
@@ -47,6 +51,7 @@ struct HeadlessSetup {
     int32_t screenPitchBytes = 640;   // at least 640
     uint8_t screenFillByte = 0;       // what the screen holds where nothing was presented
     FrameSink sink = nullptr;
+    PlayedAudioSink audioSink = nullptr;
     PlatformCallHook callHook = nullptr;
     const KeyStep* keySchedule = nullptr;  // sorted by fromFrame; no steps = no key ever down
     size_t keyStepCount = 0;

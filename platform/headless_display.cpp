@@ -1,5 +1,7 @@
+#include <algorithm>
 #include <vector>
 
+#include "platform/audio_device.h"
 #include "platform/display.h"
 #include "platform/frame_buffer_store.h"
 #include "platform/headless.h"
@@ -21,6 +23,25 @@ struct HeadlessDisplay {
 };
 
 HeadlessDisplay display;
+
+constexpr uint32_t kBytesPerAudioFrame = 4;
+// The mixer's block is 20 ms, rounded up to whole frames: rate / 50, rounded down, never passes it.
+constexpr int32_t kAudioStepsPerSecond = 50;
+
+// The frames [played, played + count) as the ring holds them now, at most one ring's worth.
+void HandPlayedAudio(PlayedAudioSink sink, uint32_t count) {
+    const int16_t* ring = VirtualAudioRing();
+    const uint32_t ringFrames = VirtualAudioRingBytes() / kBytesPerAudioFrame;
+    if (!ring || ringFrames == 0) return;
+    uint32_t at =
+        static_cast<uint32_t>(AudioDevicePlayedBytes() / kBytesPerAudioFrame % ringFrames);
+    while (count > 0) {
+        const uint32_t run = std::min(count, ringFrames - at);
+        sink(ring + static_cast<size_t>(at) * 2, run);
+        count -= run;
+        at = 0;
+    }
+}
 
 }  // namespace
 
@@ -88,9 +109,16 @@ void PresentFrame() {
     display.audioRemainder += rateHz;
     const int64_t frames = display.audioRemainder / display.setup.framesPerSecond;
     display.audioRemainder -= frames * display.setup.framesPerSecond;
-    if (frames > 0) {
-        display.audioFramesPlayed += static_cast<uint64_t>(frames);
-        AdvanceVirtualAudio(static_cast<uint32_t>(frames));
+    // A real device plays on evenly and the mixer refills each block soon after it has played.
+    // The mixer follows a device that moves by at most one block between two of its calls, so a
+    // frame longer than a block (below 50 fps) is played in steps of at most a block, 20 ms.
+    const int64_t stepFrames = std::max(rateHz / kAudioStepsPerSecond, 1);
+    for (int64_t left = frames; left > 0;) {
+        const auto step = static_cast<uint32_t>(std::min(left, stepFrames));
+        if (display.setup.audioSink) HandPlayedAudio(display.setup.audioSink, step);
+        display.audioFramesPlayed += step;
+        AdvanceVirtualAudio(step);
+        left -= step;
     }
 }
 

@@ -217,7 +217,8 @@ bool CloseOutputFile(OutputFile* output) {
         error = errno;
     } else if (std::ferror(file)) {
         error = EIO;
-    } else if (!output->temporary.empty() && fsync(fileno(file)) != 0) {
+    } else if (!output->temporary.empty() && output->syncBeforeRename &&
+               fsync(fileno(file)) != 0) {
         // On disk before it takes the name, or a crash could leave the name empty.
         error = errno;
     }

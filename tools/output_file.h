@@ -15,6 +15,10 @@ struct OutputFile {
     std::FILE* file = nullptr;  // where to write; null once closed
     std::string temporary;      // the name written to, empty when written in place
     std::string target;         // the name the temporary takes, links followed
+    // Whether a temporary goes to the disk itself before it takes its name, so that a crash of
+    // the machine cannot leave the name empty. Set after the open; a tool writing thousands of
+    // small files (captured frames) turns it off, where it would cost more than the rest.
+    bool syncBeforeRename = true;
 };
 
 // On SIGINT, SIGTERM, SIGHUP and SIGPIPE, removes every temporary still open and ends the

@@ -1,0 +1,244 @@
+// The capture tool: its SHA-256 against the standard's vectors, and the built program run end to
+// end on a few seconds of show, its files and exit status read back. Nothing here depends on what
+// the scenes draw.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tools/capture/sha256.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Digest(Sha256Engine engine, const std::string& text, size_t repeat, size_t chunk) {
+    Sha256 sha;
+    StartSha256(&sha, engine);
+    std::string all;
+    for (size_t i = 0; i < repeat; ++i) all += text;
+    for (size_t at = 0; at < all.size(); at += chunk) {
+        UpdateSha256(&sha, all.data() + at, std::min(chunk, all.size() - at));
+    }
+    return FinishSha256(&sha);
+}
+
+TEST(CaptureSha256, GivesTheStandardsDigestsOnEveryEngineAndChunking) {
+    struct Case {
+        std::string text;
+        size_t repeat;
+        const char* digest;
+    };
+    const Case cases[] = {
+        {"", 1, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", 1, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq", 1,
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {"a", 1000000, "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    for (Sha256Engine engine : {Sha256Engine::Portable, Sha256Engine::ShaExtensions}) {
+        if (!Sha256EngineAvailable(engine)) continue;
+        for (const Case& c : cases) {
+            for (size_t chunk : {size_t{1}, size_t{63}, size_t{1} << 20}) {
+                EXPECT_EQ(Digest(engine, c.text, c.repeat, chunk), c.digest)
+                    << c.text.substr(0, 8) << " in chunks of " << chunk;
+            }
+        }
+    }
+}
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A PNG's width and height, from its header.
+std::pair<uint32_t, uint32_t> PngSize(const fs::path& path) {
+    const std::string b = ReadText(path);
+    if (b.size() < 24 || b.compare(1, 3, "PNG") != 0) return {0, 0};
+    const auto u32 = [&b](size_t at) {
+        return static_cast<uint32_t>(
+            static_cast<uint8_t>(b[at]) << 24 | static_cast<uint8_t>(b[at + 1]) << 16 |
+            static_cast<uint8_t>(b[at + 2]) << 8 | static_cast<uint8_t>(b[at + 3]));
+    };
+    return {u32(16), u32(20)};
+}
+
+// Rows of the contact sheet: a 4-pixel margin, then 200 + 22 pixels a row.
+uint32_t SheetRows(const fs::path& path) { return (PngSize(path).second - 4) / 222; }
+
+class Capture : public ::testing::Test {
+   protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "capture_test_XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    Outcome Run(const std::string& arguments, const std::string& environment = "") {
+        const std::string command = environment + " " + CAPTURE_PATH + " " + arguments + " >" +
+                                    (dir / "out").string() + " 2>" + (dir / "err").string();
+        const int raw = std::system(command.c_str());
+        Outcome run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(dir / "out"),
+                    ReadText(dir / "err")};
+        fs::remove(dir / "out");
+        fs::remove(dir / "err");
+        return run;
+    }
+
+    // What the folder holds but the files a test put there itself.
+    std::vector<std::string> Left() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir)) {
+            names.push_back(entry.path().filename().string());
+        }
+        return names;
+    }
+
+    std::string P(const char* name) const { return (dir / name).string(); }
+
+    fs::path dir;
+};
+
+// 1.01 s at 70 fps: frames 0..70 (71), and floor(1.01 x 44100) = 44541 sound frames.
+TEST_F(Capture, SameOptionsGiveTheSameBytesAndTheAskedLengths) {
+    const Outcome first = Run("--seconds 1.01 --hash --wav " + P("a.wav") + " --frames " +
+                              P("frames") + " --every 10");
+    ASSERT_EQ(first.status, 0) << first.err;
+    // The contact sheet's survey of the scenes must not change what the capture records.
+    const Outcome second = Run("--seconds 1.01 --hash --quiet --contact-sheet " + P("s.png"));
+    ASSERT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(first.out.size(), 65u) << first.out;
+    EXPECT_EQ(first.out, second.out);
+    EXPECT_NE(first.err.find("71 frames at 70 fps"), std::string::npos) << first.err;
+    // One summary line and nothing else when stderr is not a terminal.
+    EXPECT_EQ(std::count(first.err.begin(), first.err.end(), '\n'), 1) << first.err;
+
+    EXPECT_EQ(fs::file_size(P("a.wav")), 44u + 44541u * 4u);
+    std::vector<std::string> frames;
+    for (const auto& entry : fs::directory_iterator(P("frames"))) {
+        frames.push_back(entry.path().filename().string());
+        EXPECT_EQ(PngSize(entry.path()), (std::pair<uint32_t, uint32_t>{320, 200}));
+    }
+    std::sort(frames.begin(), frames.end());
+    ASSERT_EQ(frames.size(), 8u);  // 0, 10, ..., 70
+    EXPECT_EQ(frames.front(), "frame-000000.png");
+    EXPECT_EQ(frames.back(), "frame-000070.png");
+
+    // --at names the frame on screen at each time: floor(T x fps).
+    ASSERT_EQ(Run("--seconds 1 --fps 50 --frames " + P("at") + " --at 0.5,0.99,0.011").status, 0);
+    for (const char* name : {"frame-000000.png", "frame-000025.png", "frame-000049.png"}) {
+        EXPECT_TRUE(fs::exists(dir / "at" / name)) << name;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(P("at")), fs::directory_iterator()), 3);
+}
+
+// Escape pressed in scene 1 ends it: the white flash and scene 2 follow, each a row of the sheet.
+TEST_F(Capture, EscapeAtEndsTheSceneAndTheSheetHasARowPerStretchReached) {
+    const Outcome plain = Run("--seconds 1 --contact-sheet " + P("plain.png"));
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_NE(plain.err.find("last scene 1,"), std::string::npos) << plain.err;
+    EXPECT_EQ(SheetRows(P("plain.png")), 1u);
+    EXPECT_EQ(PngSize(P("plain.png")).first, 4u + 3u * 324u);
+
+    const Outcome escaped = Run("--seconds 1 --escape-at 0.5 --contact-sheet " + P("esc.png"));
+    ASSERT_EQ(escaped.status, 0) << escaped.err;
+    EXPECT_NE(escaped.err.find("last scene 2,"), std::string::npos) << escaped.err;
+    EXPECT_EQ(SheetRows(P("esc.png")), 3u);  // scene 1, the flash, scene 2
+}
+
+// The whole show at 10 fps, each frame's sound played in steps the mixer keeps up with. Row 0 of
+// order 18 sounds 6285320 audio frames in (32 + 17 x 64 rows of 6 ticks of 934 frames, plus the
+// 8840 of the first pass over the silent ring), so scene 8 begins on the frame after the first
+// end test that hears it: 1426 x 4410 passes it. --end-after 0.5 then holds Escape on its 5th.
+TEST_F(Capture, EndAfterEndsScene8AndTheSheetHoldsEveryScene) {
+    const Outcome run = Run("--fps 10 --end-after 0.5 --contact-sheet " + P("sheet.png"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("1431 frames at 10 fps"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("last scene 8,"), std::string::npos) << run.err;
+    EXPECT_EQ(SheetRows(P("sheet.png")), 10u);  // eight scenes, two flashes
+}
+
+TEST_F(Capture, RefusesWhatItCannotDoWithOneLineAndLeavesNothingBehind) {
+    struct Case {
+        std::string arguments;
+        std::string environment;
+        int status;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"--bogus", "", 2, "unknown option --bogus"},
+        {"--fps 5", "", 2, "bad value for --fps"},
+        {"--seconds 1x", "", 2, "bad value for --seconds"},
+        {"--seconds 1 --end-after 2", "", 2, "cannot both be given"},
+        {"--every 2", "", 2, "need --frames"},
+        {"--video " + P("v.avi"), "", 2, ".mp4 or .mkv"},
+        {"--wav " + P("same") + " --contact-sheet " + P("same"), "", 2, "the same file"},
+        {"--seconds 1 --wav " + P("no/such/a.wav"), "", 1, "cannot write"},
+        {"--seconds 1 --contact-sheet " + dir.string(), "", 1, "cannot write"},
+        {"--seconds 1 --wav /dev/full", "", 1, "cannot write /dev/full"},
+        {"--seconds 1 --wav " + P("a.wav") + " --video " + P("v.mp4"), "PATH=/nonexistent", 1,
+         "Debian package ffmpeg"},
+    };
+    for (const Case& c : cases) {
+        const Outcome run = Run(c.arguments, c.environment);
+        EXPECT_EQ(run.status, c.status) << c.arguments << "\n" << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << c.arguments << "\n" << run.err;
+        EXPECT_EQ(run.err.rfind("novaline-capture: ", 0), 0u) << run.err;
+        EXPECT_TRUE(Left().empty()) << c.arguments << " left " << Left().front();
+    }
+}
+
+// The picture scaled to 4:3 with the sound beside it, or kept at 320 x 200 with wide pixels.
+TEST_F(Capture, WritesVideoThatFfprobeReads) {
+    if (std::system("command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null") != 0) {
+        GTEST_SKIP() << "ffmpeg is not installed";
+    }
+    struct Case {
+        const char* name;
+        const char* options;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"v.mp4", "", "h264,1280,960,1:1|aac|"},
+        {"v.mkv", "--native", "ffv1,320,200,6:5|flac|"},
+    };
+    for (const Case& c : cases) {
+        const Outcome run =
+            Run(std::string("--seconds 1 --fps 50 ") + c.options + " --video " + P(c.name));
+        ASSERT_EQ(run.status, 0) << run.err;
+        const std::string probe =
+            "ffprobe -v error -show_entries "
+            "stream=codec_name,width,height,sample_aspect_ratio "
+            "-of csv=p=0 " +
+            P(c.name) + " | tr '\\n' '|' >" + P("probe");
+        ASSERT_EQ(std::system(probe.c_str()), 0);
+        std::string streams = ReadText(dir / "probe");
+        // ffprobe puts empty fields of the sound stream at the end of its line.
+        streams.erase(std::remove(streams.begin(), streams.end(), ','), streams.end());
+        std::string expected = c.expected;
+        expected.erase(std::remove(expected.begin(), expected.end(), ','), expected.end());
+        EXPECT_EQ(streams, expected) << c.name;
+        const std::string duration = "ffprobe -v error -show_entries format=duration -of csv=p=0 " +
+                                     P(c.name) + " >" + P("probe");
+        ASSERT_EQ(std::system(duration.c_str()), 0);
+        EXPECT_NEAR(std::stod(ReadText(dir / "probe")), 1.0, 0.05) << c.name;
+        fs::remove(dir / "probe");
+        fs::remove(dir / c.name);
+        EXPECT_TRUE(Left().empty()) << Left().front();
+    }
+}
+
+}  // namespace

@@ -1,0 +1,391 @@
+// novaline-capture: runs the show offline on the headless platform, on a virtual clock, and
+// records its frames and sound: PNG frames, a WAV, a video through ffmpeg, a contact sheet, a
+// hash. Exit status 0 on success, 1 when an output cannot be written or ffmpeg fails, 2 for a bad
+// command line.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <type_traits>
+#include <vector>
+
+#include "director/entry.h"
+#include "director/timeline.h"
+#include "platform/headless.h"
+#include "platform/keyboard.h"
+#include "tools/capture/capture_options.h"
+#include "tools/capture/contact_sheet.h"
+#include "tools/capture/frame_rgb.h"
+#include "tools/capture/progress.h"
+#include "tools/capture/sha256.h"
+#include "tools/capture/show_segments.h"
+#include "tools/capture/video_encoder.h"
+#include "tools/output_file.h"
+#include "tools/png_file.h"
+#include "tools/wav_writer.h"
+
+// The hash takes the frames' and the sound's bytes as they lie in memory, which is the order
+// the files store them in only on a little-endian machine.
+static_assert(std::endian::native == std::endian::little);
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+constexpr uint64_t kNever = UINT64_MAX;
+constexpr int32_t kStereo = 2;
+constexpr uint32_t kBytesPerAudioFrame = 4;
+// The rate the show opens its sound at.
+constexpr uint64_t kSoundRateHz = 44100;
+// Where the song puts scene 8's start, for the bar's estimate of the whole only.
+constexpr double kSceneEightStartSeconds = 142.5;
+constexpr size_t kScheduleSteps = 3;
+
+struct Capture {
+    CaptureOptions options;
+    bool survey = false;  // the run that only finds the scenes, ahead of the contact sheet
+    uint64_t frameLimit = kNever;
+    uint64_t audioLimit = kNever;
+    uint64_t escapeFrame = kNever;
+    uint64_t endFrame = kNever;  // from this poll on Escape stays down
+    bool endArmed = false;
+    KeyStep schedule[kScheduleSteps] = {};
+    SegmentLog segments = {};
+    uint64_t frames = 0;
+    uint64_t audioFrames = 0;
+    int32_t lastScene = 0;
+    uint64_t expectedFrames = 0;
+
+    bool failed = false;
+    std::string failure;
+    Sha256 sha = {};
+    OutputFile wavFile;
+    WavFile wav = {};
+    VideoEncoder video;
+    ContactSheet sheet;
+    OutputFile sheetFile;
+    size_t nextTile = 0;
+    std::vector<uint64_t> atFrames;
+    size_t nextAt = 0;
+    std::vector<uint8_t> frameRgb;
+    uint64_t pngFrames = 0;
+    Progress progress;
+};
+
+Capture capture;
+
+// The key schedule: the --escape-at press, then Escape held from endFrame on; steps past the
+// hold would let go of it, so there are none.
+void SetSchedule() {
+    size_t n = 0;
+    const auto add = [&n](uint64_t from, bool down) {
+        capture.schedule[n++] = KeyStep{from, false, {down ? DIK_ESCAPE : uint8_t{0}}};
+    };
+    if (capture.escapeFrame != kNever) {
+        if (capture.escapeFrame < capture.endFrame) add(capture.escapeFrame, true);
+        if (capture.escapeFrame + 1 < capture.endFrame) add(capture.escapeFrame + 1, false);
+    }
+    if (capture.endFrame != kNever) add(capture.endFrame, true);
+    while (n < kScheduleSteps) add(kNever, false);
+}
+
+// Ends the show as a viewer would, holding Escape from the next poll: nothing more is recorded.
+void Fail(const std::string& reason) {
+    if (capture.failed) return;
+    capture.failed = true;
+    capture.failure = reason;
+    capture.endFrame = std::min(capture.endFrame, HeadlessPresentedFrames() + 1);
+    SetSchedule();
+}
+
+// Scene 8 runs until Escape; the hold starts on the poll that makes its run --end-after long,
+// found on its first poll, before that poll reads the keys.
+void OnPlatformCall(PlatformCall call) {
+    if (call != PlatformCall::PollKeyboard || capture.endArmed || capture.options.timed ||
+        CurrentScene() != kSceneCount) {
+        return;
+    }
+    capture.endArmed = true;
+    const uint64_t run =
+        std::max<uint64_t>(CeilCount(capture.options.endAfter, capture.options.framesPerSecond), 1);
+    capture.endFrame = std::min(capture.endFrame, HeadlessPresentedFrames() + run - 1);
+    capture.expectedFrames = capture.endFrame + 1;
+    SetSchedule();
+}
+
+bool FrameWanted(uint64_t frame) {
+    const CaptureOptions& o = capture.options;
+    if (o.framesDirectory.empty()) return false;
+    if (o.at.empty()) return frame % o.every == 0;
+    bool wanted = false;
+    while (capture.nextAt < capture.atFrames.size() && capture.atFrames[capture.nextAt] <= frame) {
+        wanted = wanted || capture.atFrames[capture.nextAt] == frame;
+        ++capture.nextAt;
+    }
+    return wanted;
+}
+
+void WriteFramePng(uint64_t frame, const uint8_t* screen) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/frame-%06llu.png", static_cast<unsigned long long>(frame));
+    ScreenToRgb(screen, capture.frameRgb.data(), kScreenWidth * 3);
+    std::string error;
+    // Not synced one by one: thousands of syncs would cost more than the whole capture.
+    if (!WritePngRgb(capture.options.framesDirectory + name, kScreenWidth, kScreenHeight,
+                     capture.frameRgb.data(), &error, false)) {
+        Fail(error);
+        return;
+    }
+    ++capture.pngFrames;
+}
+
+void OnFrame(const uint8_t* screen, int32_t /*pitchBytes*/, uint64_t frame) {
+    if (frame >= capture.frameLimit || capture.failed) return;
+    const int32_t scene = CurrentScene();
+    NoteSegmentFrame(&capture.segments, frame, scene);
+    if (scene != 0) capture.lastScene = scene;
+    ++capture.frames;
+    if (capture.survey) return;
+    if (capture.options.hash) UpdateSha256(&capture.sha, screen, kScreenBytes);
+    if (capture.options.videoKind != VideoKind::None && !WriteVideoFrame(&capture.video, screen)) {
+        Fail("ffmpeg stopped taking frames for " + capture.options.video);
+    }
+    if (FrameWanted(frame)) WriteFramePng(frame, screen);
+    while (capture.nextTile < capture.sheet.tiles.size() &&
+           capture.sheet.tiles[capture.nextTile].frame == frame) {
+        PlaceTile(&capture.sheet, capture.sheet.tiles[capture.nextTile++], screen);
+    }
+    UpdateProgress(&capture.progress, capture.frames, capture.expectedFrames, capture.lastScene,
+                   capture.options.framesPerSecond);
+}
+
+// The sound of the frame just presented; beyond --seconds, none.
+void OnAudio(const int16_t* frames, uint32_t count) {
+    if (capture.failed || HeadlessPresentedFrames() > capture.frameLimit) return;
+    const auto take =
+        static_cast<uint32_t>(std::min<uint64_t>(count, capture.audioLimit - capture.audioFrames));
+    if (take == 0) return;
+    capture.audioFrames += take;
+    if (capture.options.hash) UpdateSha256(&capture.sha, frames, take * kBytesPerAudioFrame);
+    if (!capture.options.wav.empty() && !WriteWavFrames(&capture.wav, frames, take)) {
+        Fail("cannot write " + capture.options.wav + ": " + std::strerror(errno));
+    }
+    if (capture.options.videoKind != VideoKind::None &&
+        !WriteVideoSound(&capture.video, frames, take)) {
+        Fail("cannot write the sound for " + capture.options.video + ": " + std::strerror(errno));
+    }
+}
+
+void RunShow(bool survey) {
+    const CaptureOptions& o = capture.options;
+    capture.survey = survey;
+    capture.segments = SegmentLog{};
+    capture.frames = 0;
+    capture.audioFrames = 0;
+    capture.lastScene = 0;
+    capture.endArmed = false;
+    capture.endFrame = capture.frameLimit;
+    SetSchedule();
+    capture.expectedFrames =
+        o.timed ? capture.frameLimit
+                : static_cast<uint64_t>((kSceneEightStartSeconds +
+                                         static_cast<double>(o.endAfter.nanoseconds) * 1e-9) *
+                                        o.framesPerSecond);
+    HeadlessSetup setup;
+    setup.framesPerSecond = o.framesPerSecond;
+    setup.sink = OnFrame;
+    setup.audioSink = survey ? nullptr : OnAudio;
+    setup.callHook = OnPlatformCall;
+    setup.keySchedule = capture.schedule;
+    setup.keyStepCount = kScheduleSteps;
+    SetUpHeadless(setup);
+    RunDemo();
+}
+
+// The contact sheet's run that only finds where each scene begins and ends goes in a child
+// process: the effects keep some state from one run of the show to the next within a process
+// (the grain's offset among it), so a second run in this one would not draw the same frames.
+bool SurveyInChild(std::string* error) {
+    static_assert(std::is_trivially_copyable_v<SegmentLog>);
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        *error = std::string("cannot start the scene survey: ") + std::strerror(errno);
+        return false;
+    }
+    std::fflush(nullptr);  // nothing buffered is written twice
+    const pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        RunShow(true);
+        const bool sent = write(fds[1], &capture.segments, sizeof capture.segments) ==
+                          static_cast<ssize_t>(sizeof capture.segments);
+        _exit(sent ? 0 : 1);
+    }
+    close(fds[1]);
+    size_t got = 0;
+    auto* bytes = reinterpret_cast<char*>(&capture.segments);
+    while (child > 0 && got < sizeof capture.segments) {
+        const ssize_t n = read(fds[0], bytes + got, sizeof capture.segments - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<size_t>(n);
+    }
+    close(fds[0]);
+    int status = 0;
+    while (child > 0 && waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (child < 0 || got != sizeof capture.segments || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0) {
+        *error = "the scene survey for the contact sheet failed";
+        return false;
+    }
+    return true;
+}
+
+std::string Unwritable(const std::string& path) {
+    return "cannot write " + path + ": " + std::strerror(errno);
+}
+
+// Everything that can be refused before the show runs is refused here.
+bool OpenOutputs(std::string* error) {
+    const CaptureOptions& o = capture.options;
+    if (!o.framesDirectory.empty()) {
+        std::error_code code;
+        fs::create_directories(o.framesDirectory, code);
+        if (!fs::is_directory(o.framesDirectory) || access(o.framesDirectory.c_str(), W_OK) != 0) {
+            *error = "cannot write frames into " + o.framesDirectory + ": " +
+                     (code ? code.message() : std::string(std::strerror(errno)));
+            return false;
+        }
+        capture.frameRgb.resize(static_cast<size_t>(kScreenWidth) * kScreenHeight * 3);
+        for (ShowTime t : o.at) capture.atFrames.push_back(FloorCount(t, o.framesPerSecond));
+        std::sort(capture.atFrames.begin(), capture.atFrames.end());
+    }
+    if (!o.wav.empty()) {
+        if (!OpenOutputFile(&capture.wavFile, o.wav) ||
+            !OpenWavStream(&capture.wav, capture.wavFile.file, kSoundRateHz, kStereo,
+                           kWavUnknownFrames)) {
+            *error = Unwritable(o.wav);
+            return false;
+        }
+    }
+    if (!o.contactSheet.empty() && !OpenOutputFile(&capture.sheetFile, o.contactSheet)) {
+        *error = Unwritable(o.contactSheet);
+        return false;
+    }
+    return o.videoKind == VideoKind::None ||
+           StartVideo(&capture.video, o.video, o.videoKind, o.framesPerSecond,
+                      o.native ? 0 : o.scale, error);
+}
+
+// Every output is written out before any takes its name, so a late failure in one leaves every
+// name as it was.
+bool FinishOutputs(std::string* error) {
+    const CaptureOptions& o = capture.options;
+    if (!o.wav.empty() && (!FinishWav(&capture.wav) || !CloseOutputFile(&capture.wavFile))) {
+        *error = Unwritable(o.wav);
+        return false;
+    }
+    if (!o.contactSheet.empty()) {
+        std::string reason;
+        if (!WritePngRgbTo(capture.sheetFile.file, capture.sheet.width, capture.sheet.height,
+                           capture.sheet.rgb.data(), &reason)) {
+            *error = "cannot write " + o.contactSheet + ": " + reason;
+            return false;
+        }
+        if (!CloseOutputFile(&capture.sheetFile)) {
+            *error = Unwritable(o.contactSheet);
+            return false;
+        }
+    }
+    if (o.videoKind != VideoKind::None && !FinishVideo(&capture.video, error)) return false;
+    if (!o.wav.empty() && !CommitOutputFile(&capture.wavFile)) {
+        *error = Unwritable(o.wav);
+        return false;
+    }
+    if (!o.contactSheet.empty() && !CommitOutputFile(&capture.sheetFile)) {
+        *error = Unwritable(o.contactSheet);
+        return false;
+    }
+    return o.videoKind == VideoKind::None || CommitVideo(&capture.video, error);
+}
+
+void DiscardOutputs() {
+    DiscardOutputFile(&capture.wavFile);
+    DiscardOutputFile(&capture.sheetFile);
+    DiscardVideo(&capture.video);
+}
+
+void PrintSummary() {
+    const CaptureOptions& o = capture.options;
+    const double showSeconds = static_cast<double>(capture.frames) / o.framesPerSecond;
+    const double wall = ElapsedSeconds(capture.progress);
+    std::fprintf(stderr,
+                 "novaline-capture: %llu frames at %d fps, %.2f s of show, last scene %d, %llu "
+                 "audio frames, %llu PNG frames, %.2f s, %.1fx real time\n",
+                 static_cast<unsigned long long>(capture.frames), o.framesPerSecond, showSeconds,
+                 capture.lastScene, static_cast<unsigned long long>(capture.audioFrames),
+                 static_cast<unsigned long long>(capture.pngFrames), wall,
+                 wall > 0 ? showSeconds / wall : 0.0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A reader gone from a pipe is a write error to report, not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
+    RemoveTemporariesOnSignals();
+    CaptureOptions& o = capture.options;
+    std::string error;
+    if (!ParseCaptureOptions(argc, argv, &o, &error)) {
+        std::fprintf(stderr, "novaline-capture: %s\n%s", error.c_str(), kCaptureUsage);
+        return kExitUsage;
+    }
+    if (o.help) {
+        std::fputs(kCaptureUsage, stdout);
+        return std::fflush(stdout) == 0 ? 0 : kExitFailure;
+    }
+    if (o.timed) {
+        capture.frameLimit = CeilCount(o.seconds, o.framesPerSecond);
+        capture.audioLimit = FloorCount(o.seconds, kSoundRateHz);
+    }
+    if (o.escapeAt) capture.escapeFrame = CeilCount(o.escapeTime, o.framesPerSecond);
+    if (!OpenOutputs(&error)) {
+        DiscardOutputs();
+        std::fprintf(stderr, "novaline-capture: %s\n", error.c_str());
+        return kExitFailure;
+    }
+    StartSha256(&capture.sha);
+    StartProgress(&capture.progress, !o.quiet && isatty(STDERR_FILENO));
+    if (!o.contactSheet.empty()) {
+        if (!SurveyInChild(&error)) {
+            DiscardOutputs();
+            std::fprintf(stderr, "novaline-capture: %s\n", error.c_str());
+            return kExitFailure;
+        }
+        LayOutContactSheet(&capture.sheet, capture.segments.segments, capture.segments.count,
+                           o.framesPerSecond);
+    }
+    RunShow(false);
+    EndProgress(&capture.progress);
+    if (capture.failed || !FinishOutputs(&error)) {
+        DiscardOutputs();
+        std::fprintf(stderr, "novaline-capture: %s\n",
+                     capture.failed ? capture.failure.c_str() : error.c_str());
+        return kExitFailure;
+    }
+    PrintSummary();
+    if (o.hash) std::printf("%s\n", FinishSha256(&capture.sha).c_str());
+    return std::fflush(stdout) == 0 ? 0 : kExitFailure;
+}
