@@ -2,8 +2,6 @@
 // records its frames and sound: PNG frames, a WAV, a video through ffmpeg, a contact sheet, a
 // hash. Exit status 0 on success, 1 when an output cannot be written or ffmpeg fails, 2 for a bad
 // command line.
-#include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,7 +13,6 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
-#include <type_traits>
 #include <vector>
 
 #include "director/entry.h"
@@ -213,46 +210,6 @@ void RunShow(bool survey) {
     RunDemo();
 }
 
-// The contact sheet's run that only finds where each scene begins and ends goes in a child
-// process: the effects keep some state from one run of the show to the next within a process
-// (the grain's offset among it), so a second run in this one would not draw the same frames.
-bool SurveyInChild(std::string* error) {
-    static_assert(std::is_trivially_copyable_v<SegmentLog>);
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) {
-        *error = std::string("cannot start the scene survey: ") + std::strerror(errno);
-        return false;
-    }
-    std::fflush(nullptr);  // nothing buffered is written twice
-    const pid_t child = fork();
-    if (child == 0) {
-        close(fds[0]);
-        RunShow(true);
-        const bool sent = write(fds[1], &capture.segments, sizeof capture.segments) ==
-                          static_cast<ssize_t>(sizeof capture.segments);
-        _exit(sent ? 0 : 1);
-    }
-    close(fds[1]);
-    size_t got = 0;
-    auto* bytes = reinterpret_cast<char*>(&capture.segments);
-    while (child > 0 && got < sizeof capture.segments) {
-        const ssize_t n = read(fds[0], bytes + got, sizeof capture.segments - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        got += static_cast<size_t>(n);
-    }
-    close(fds[0]);
-    int status = 0;
-    while (child > 0 && waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (child < 0 || got != sizeof capture.segments || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0) {
-        *error = "the scene survey for the contact sheet failed";
-        return false;
-    }
-    return true;
-}
-
 std::string Unwritable(const std::string& path) {
     return "cannot write " + path + ": " + std::strerror(errno);
 }
@@ -369,11 +326,9 @@ int main(int argc, char** argv) {
     StartSha256(&capture.sha);
     StartProgress(&capture.progress, !o.quiet && isatty(STDERR_FILENO));
     if (!o.contactSheet.empty()) {
-        if (!SurveyInChild(&error)) {
-            DiscardOutputs();
-            std::fprintf(stderr, "novaline-capture: %s\n", error.c_str());
-            return kExitFailure;
-        }
+        // A first run, drawing the same frames as the second, finds where each scene begins and
+        // ends: a scene's middle frame is known only once it has ended.
+        RunShow(true);
         LayOutContactSheet(&capture.sheet, capture.segments.segments, capture.segments.count,
                            o.framesPerSecond);
     }
