@@ -2,8 +2,10 @@
 // end on a few seconds of show, its files and exit status read back. Nothing here depends on what
 // the scenes draw.
 #include <gtest/gtest.h>
+#include <png.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -75,6 +77,25 @@ std::pair<uint32_t, uint32_t> PngSize(const fs::path& path) {
     return {u32(16), u32(20)};
 }
 
+// Whether rows 0, 1, 198 and 199 of a 320 x 200 PNG frame are black, as the display shows them.
+bool HiddenRowsBlack(const fs::path& path) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+    if (image.width != 320 || image.height != 200 ||
+        !png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) {
+        png_image_free(&image);
+        return false;
+    }
+    for (const int32_t row : {0, 1, 198, 199}) {
+        const auto* first = rgb.data() + row * 320 * 3;
+        if (std::any_of(first, first + 320 * 3, [](uint8_t v) { return v != 0; })) return false;
+    }
+    return true;
+}
+
 // Rows of the contact sheet: a 4-pixel margin, then 200 + 22 pixels a row.
 uint32_t SheetRows(const fs::path& path) { return (PngSize(path).second - 4) / 222; }
 
@@ -131,6 +152,7 @@ TEST_F(Capture, SameOptionsGiveTheSameBytesAndTheAskedLengths) {
     for (const auto& entry : fs::directory_iterator(P("frames"))) {
         frames.push_back(entry.path().filename().string());
         EXPECT_EQ(PngSize(entry.path()), (std::pair<uint32_t, uint32_t>{320, 200}));
+        EXPECT_TRUE(HiddenRowsBlack(entry.path())) << entry.path();
     }
     std::sort(frames.begin(), frames.end());
     ASSERT_EQ(frames.size(), 8u);  // 0, 10, ..., 70
