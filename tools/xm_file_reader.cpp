@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "sound/memory_files.h"
+#include "sound/song_control.h"
 #include "sound/xm_format.h"
 #include "sound/xm_loader.h"
 
@@ -76,4 +78,18 @@ bool ReadXmFile(const std::string& path, std::vector<uint8_t>* bytes, std::strin
     const bool ok = Read(fd, path, bytes, error);
     close(fd);
     return ok;
+}
+
+Song* LoadXmFile(const std::string& path, std::string* error) {
+    std::vector<uint8_t> bytes;
+    if (!ReadXmFile(path, &bytes, error)) return nullptr;
+    AddMemoryFile(path, std::move(bytes));
+    UseMemoryFileHooks();
+    Song* song = CreateSong(path.c_str(), nullptr);
+    if (!song) {
+        const XmLoadError loadError = LastXmLoadError();
+        *error = path + ": " +
+                 (loadError == XmLoadError::None ? "cannot be loaded" : XmLoadErrorText(loadError));
+    }
+    return song;
 }

@@ -14,10 +14,9 @@
 #include <vector>
 
 #include "sound/audio_output.h"
-#include "sound/memory_files.h"
 #include "sound/module.h"
 #include "sound/song_control.h"
-#include "sound/xm_loader.h"
+#include "tools/command_line.h"
 #include "tools/output_file.h"
 #include "tools/song_render.h"
 #include "tools/wav_writer.h"
@@ -62,14 +61,6 @@ struct Options {
     std::string output;
     std::string input;
 };
-
-bool AllDigits(std::string_view text) {
-    if (text.empty()) return false;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-    }
-    return true;
-}
 
 bool ParseRate(std::string_view text, int32_t* rateHz, std::string* error) {
     int32_t value = 0;
@@ -136,25 +127,6 @@ constexpr option kLongOptions[] = {
     {nullptr, 0, nullptr, 0},
 };
 
-// The option as the usage text names it, for messages.
-std::string OptionName(int value) {
-    for (const option& o : kLongOptions) {
-        if (o.name && o.val == value) return std::string("--") + o.name;
-    }
-    return std::string("-") + static_cast<char>(value);
-}
-
-// What getopt_long turned away: `value` is the option it read (0 for an unknown long one) and
-// `typed` the argument it was reading then.
-std::string RefusedOption(int value, std::string_view typed) {
-    for (const option& o : kLongOptions) {
-        // Only a long option given a value it does not take comes back as a known one.
-        if (o.name && o.val == value) return OptionName(value) + " takes no value";
-    }
-    if (value != 0) return "unknown option " + OptionName(value);
-    return "unknown option " + std::string(typed.substr(0, typed.find('=')));
-}
-
 // An output that is the input, or both outputs one file, would destroy what the other writes.
 bool OutputsAreApart(const Options& options, std::string* error) {
     if (options.output == kStandardOutputName && options.trace == kStandardOutputName) {
@@ -185,15 +157,15 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
     opterr = 0;  // its messages would name the program by its path, not as ours do
     for (int c; (c = getopt_long(argc, argv, ":ho:", kLongOptions, nullptr)) != -1;) {
         if (c == ':') {
-            *error = OptionName(optopt) + " needs a value";
+            *error = OptionName(kLongOptions, optopt) + " needs a value";
             return false;
         }
         if (c == '?') {
-            *error = RefusedOption(optopt, argv[optind - 1]);
+            *error = RefusedOption(kLongOptions, optopt, argv[optind - 1]);
             return false;
         }
         if ((c == 'o' || c == kOptionTrace) && *optarg == '\0') {
-            *error = OptionName(c) + " needs a file name, not an empty one";
+            *error = OptionName(kLongOptions, c) + " needs a file name, not an empty one";
             return false;
         }
         switch (c) {
@@ -232,26 +204,6 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
         options->output = derived == options->input ? options->input + ".wav" : derived.string();
     }
     return options->info || OutputsAreApart(*options, error);
-}
-
-// The module is registered under its own path, so the engine's file name is the user's.
-Song* LoadModule(const std::string& path) {
-    std::vector<uint8_t> bytes;
-    std::string error;
-    if (!ReadXmFile(path, &bytes, &error)) {
-        std::fprintf(stderr, "xmrender: %s\n", error.c_str());
-        return nullptr;
-    }
-    AddMemoryFile(path, std::move(bytes));
-    UseMemoryFileHooks();
-    Song* song = CreateSong(path.c_str(), nullptr);
-    if (!song) {
-        const XmLoadError error = LastXmLoadError();
-        std::fprintf(stderr, "xmrender: %s: %s\n", path.c_str(),
-                     error == XmLoadError::None ? "cannot be loaded"
-                                                : XmLoadErrorText(error));
-    }
-    return song;
 }
 
 void PrintInfo(const Song* song) {
@@ -367,8 +319,12 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return FlushStandardOutput(0);
     }
-    Song* song = LoadModule(options.input);
-    if (!song) return kExitFailure;
+    std::string loadError;
+    Song* song = LoadXmFile(options.input, &loadError);
+    if (!song) {
+        std::fprintf(stderr, "xmrender: %s\n", loadError.c_str());
+        return kExitFailure;
+    }
     int status = 0;
     if (options.info) {
         PrintInfo(song);

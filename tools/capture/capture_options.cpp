@@ -6,6 +6,7 @@
 #include <charconv>
 #include <string_view>
 
+#include "tools/command_line.h"
 #include "tools/output_file.h"
 
 const char kCaptureUsage[] =
@@ -74,18 +75,6 @@ constexpr option kLongOptions[] = {
     {"help", no_argument, nullptr, 'h'},
     {nullptr, 0, nullptr, 0},
 };
-
-std::string OptionName(int value) {
-    for (const option& o : kLongOptions) {
-        if (o.name && o.val == value) return std::string("--") + o.name;
-    }
-    return std::string("-") + static_cast<char>(value);
-}
-
-bool AllDigits(std::string_view text) {
-    return !text.empty() &&
-           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
 
 bool ParseWhole(std::string_view text, int64_t low, int64_t high, int64_t* value) {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
@@ -196,13 +185,11 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
     opterr = 0;  // its messages would name the program by its path, not as ours do
     for (int c; (c = getopt_long(argc, argv, ":h", kLongOptions, nullptr)) != -1;) {
         if (c == ':') {
-            *error = OptionName(optopt) + " needs a value";
+            *error = OptionName(kLongOptions, optopt) + " needs a value";
             return false;
         }
         if (c == '?') {
-            const std::string typed = argv[optind - 1];
-            *error = optopt != 0 ? OptionName(optopt) + " takes no value"
-                                 : "unknown option " + typed.substr(0, typed.find('='));
+            *error = RefusedOption(kLongOptions, optopt, argv[optind - 1]);
             return false;
         }
         const std::string_view value = optarg ? optarg : "";
@@ -268,7 +255,8 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
         }
         if (optarg && value.empty()) ok = false;
         if (!ok) {
-            *error = "bad value for " + OptionName(c) + ": '" + std::string(value) + "'";
+            *error = "bad value for " + OptionName(kLongOptions, c) + ": '" +
+                     std::string(value) + "'";
             if (c == kOptionFps) *error += " (a whole number from 10 to 240)";
             if (c == kOptionScale) *error += " (a whole number from 1 to 8)";
             return false;

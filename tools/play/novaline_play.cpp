@@ -11,9 +11,7 @@
 #include <vector>
 
 #include "sound/audio_output.h"
-#include "sound/memory_files.h"
 #include "sound/song_control.h"
-#include "sound/xm_loader.h"
 #include "tools/play/player_session.h"
 #include "tools/play/raw_terminal.h"
 #include "tools/play/status_line.h"
@@ -91,25 +89,6 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
     return true;
 }
 
-// The module is registered under its own path, so the engine's file name is the user's.
-Song* LoadModule(const std::string& path) {
-    std::vector<uint8_t> bytes;
-    std::string error;
-    if (!ReadXmFile(path, &bytes, &error)) {
-        std::fprintf(stderr, "novaline-play: %s\n", error.c_str());
-        return nullptr;
-    }
-    AddMemoryFile(path, std::move(bytes));
-    UseMemoryFileHooks();
-    Song* song = CreateSong(path.c_str(), nullptr);
-    if (!song) {
-        const XmLoadError error = LastXmLoadError();
-        std::fprintf(stderr, "novaline-play: %s: %s\n", path.c_str(),
-                     error == XmLoadError::None ? "cannot be loaded" : XmLoadErrorText(error));
-    }
-    return song;
-}
-
 void DrawStatus(const PlayerSession& session) {
     char line[kStatusBytes];
     FormatStatusLine(ReadPlayerStatus(&session), line, sizeof line);
@@ -152,8 +131,12 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    Song* song = LoadModule(options.input);
-    if (!song) return kExitFailure;
+    std::string loadError;
+    Song* song = LoadXmFile(options.input, &loadError);
+    if (!song) {
+        std::fprintf(stderr, "novaline-play: %s\n", loadError.c_str());
+        return kExitFailure;
+    }
     SetBufferLength(kBufferLengthMs);
     if (!OpenAudioOutput(kRateHz)) {
         std::fprintf(stderr, "novaline-play: no audio device opens for 16-bit stereo at %d Hz\n",
