@@ -48,10 +48,17 @@ install_missing() {
     fi
 }
 
+# ccache, where installed, keeps a rebuild of unchanged sources (another tree, another folder)
+# from compiling them again.
+launcher=()
+if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+
 configure_and_build() {  # build dir, extra cmake arguments...
     local dir=$1
     shift
-    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+    cmake -S . -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
     cmake --build "$dir"
 }
 
