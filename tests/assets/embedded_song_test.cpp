@@ -17,8 +17,8 @@
 #include "sound/file_hooks.h"
 #include "sound/song_control.h"
 #include "sound/voice.h"
-#include "tools/composer/instruments.h"
-#include "tools/composer/score.h"
+#include "generators/composer/instruments.h"
+#include "generators/composer/score.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 // blue field over 31 wraps round to black.
 #include <cmath>
 
-#include "tools/pictures/lettering.h"
-#include "tools/pictures/pictures.h"
+#include "generators/pictures/lettering.h"
+#include "generators/pictures/pictures.h"
 
 namespace pictures {
 namespace {

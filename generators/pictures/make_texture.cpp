@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/asset_file.h"
+#include "generators/asset_file.h"
 #include "tools/png_file.h"
 
 namespace {

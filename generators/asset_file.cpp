@@ -1,4 +1,4 @@
-#include "tools/asset_file.h"
+#include "generators/asset_file.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -8,7 +8,7 @@
 #include <array>
 #include <cmath>
 
-#include "tools/pictures/pictures.h"
+#include "generators/pictures/pictures.h"
 
 namespace pictures {
 namespace {

@@ -1,8 +1,8 @@
-#include "tools/pictures/screen_preview.h"
+#include "generators/pictures/screen_preview.h"
 
 #include <array>
 
-#include "tools/pictures/pictures.h"
+#include "generators/pictures/pictures.h"
 #include "tools/png_file.h"
 
 namespace pictures {

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "tools/asset_file.h"
+#include "generators/asset_file.h"
 
 int main(int argc, char** argv) {
     if (argc != 4) {

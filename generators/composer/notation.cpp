@@ -1,4 +1,4 @@
-#include "tools/composer/notation.h"
+#include "generators/composer/notation.h"
 
 #include <stdexcept>
 #include <string>

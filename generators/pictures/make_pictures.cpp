@@ -13,9 +13,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "tools/asset_file.h"
-#include "tools/pictures/pictures.h"
-#include "tools/pictures/screen_preview.h"
+#include "generators/asset_file.h"
+#include "generators/pictures/pictures.h"
+#include "generators/pictures/screen_preview.h"
 
 namespace pictures {
 namespace {

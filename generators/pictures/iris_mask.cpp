@@ -10,7 +10,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "tools/pictures/pictures.h"
+#include "generators/pictures/pictures.h"
 
 namespace pictures {
 namespace {

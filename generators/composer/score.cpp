@@ -19,13 +19,13 @@
 //   orders 14-17  Climax(): the theme an octave up with echo, everything at full level; snare and
 //                 clap together play the rows the pictures swap on
 //   order 18      Outro(): a calm outro that jumps to itself on its last row and loops for ever
-#include "tools/composer/score.h"
+#include "generators/composer/score.h"
 
 #include <array>
 #include <string>
 
-#include "tools/composer/instruments.h"
-#include "tools/composer/notation.h"
+#include "generators/composer/instruments.h"
+#include "generators/composer/notation.h"
 
 namespace composer {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/asset_file.h"
+#include "generators/asset_file.h"
 #include "tools/png_file.h"
 
 namespace {

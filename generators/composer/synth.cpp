@@ -1,4 +1,4 @@
-#include "tools/composer/synth.h"
+#include "generators/composer/synth.h"
 
 #include <algorithm>
 #include <cmath>

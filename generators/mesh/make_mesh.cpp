@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "tools/asset_file.h"
+#include "generators/asset_file.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <exception>
 
-#include "tools/asset_file.h"
-#include "tools/composer/score.h"
+#include "generators/asset_file.h"
+#include "generators/composer/score.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -27,8 +27,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/asset_file.h"
-#include "tools/captions/font_sheet.h"
+#include "generators/asset_file.h"
+#include "generators/captions/font_sheet.h"
 #include "tools/png_file.h"
 
 namespace {

@@ -7,8 +7,8 @@
 // calm so the gold lettering reads on them; the middle is left to the glass solid's flashes.
 #include <cmath>
 
-#include "tools/pictures/lettering.h"
-#include "tools/pictures/pictures.h"
+#include "generators/pictures/lettering.h"
+#include "generators/pictures/pictures.h"
 
 namespace pictures {
 namespace {

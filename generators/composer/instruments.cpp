@@ -1,11 +1,11 @@
-#include "tools/composer/instruments.h"
+#include "generators/composer/instruments.h"
 
 #include <algorithm>
 #include <cmath>
 #include <string>
 
-#include "tools/composer/notation.h"
-#include "tools/composer/synth.h"
+#include "generators/composer/notation.h"
+#include "generators/composer/synth.h"
 
 namespace composer {
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "tools/asset_file.h"
+#include "generators/asset_file.h"
 
 namespace {
 

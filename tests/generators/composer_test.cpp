@@ -5,10 +5,10 @@
 #include <set>
 #include <stdexcept>
 
-#include "tools/composer/instruments.h"
-#include "tools/composer/notation.h"
-#include "tools/composer/score.h"
-#include "tools/composer/synth.h"
+#include "generators/composer/instruments.h"
+#include "generators/composer/notation.h"
+#include "generators/composer/score.h"
+#include "generators/composer/synth.h"
 
 namespace composer {
 namespace {

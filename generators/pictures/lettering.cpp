@@ -1,4 +1,4 @@
-#include "tools/pictures/lettering.h"
+#include "generators/pictures/lettering.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
