@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "director/beat_tables.h"
+#include "show/beat_tables.h"
 #include "director/entry.h"
-#include "director/song_clock.h"
+#include "show/song_clock.h"
 #include "director/timeline.h"
 #include "platform/headless.h"
 #include "platform/keyboard.h"

@@ -7,8 +7,8 @@
 
 #include <algorithm>
 
-#include "director/song_clock.h"
-#include "director/mesh_motion.h"
+#include "show/song_clock.h"
+#include "show/mesh_motion.h"
 #include "effects/additive_mesh.h"
 #include "effects/captions.h"
 #include "effects/flare_sprite.h"

@@ -1,8 +1,8 @@
 #include "director/entry.h"
 
-#include "director/mesh_motion.h"
+#include "show/mesh_motion.h"
 #include "director/module_file.h"
-#include "director/song_clock.h"
+#include "show/song_clock.h"
 #include "director/timeline.h"
 #include "effects/additive_mesh.h"
 #include "effects/colour_table.h"

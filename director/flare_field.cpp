@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "director/mesh_motion.h"
-#include "director/song_clock.h"
+#include "show/mesh_motion.h"
+#include "show/song_clock.h"
 #include "effects/flare_sprite.h"
 
 FlareField flareField;

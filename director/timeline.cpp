@@ -3,11 +3,11 @@
 #include <utility>
 
 #include "assets/embedded_data.h"
-#include "director/beat_tables.h"
+#include "show/beat_tables.h"
 #include "director/flare_field.h"
-#include "director/mesh_motion.h"
+#include "show/mesh_motion.h"
 #include "director/scene_pixels.h"
-#include "director/song_clock.h"
+#include "show/song_clock.h"
 #include "effects/additive_mesh.h"
 #include "effects/captions.h"
 #include "effects/colour_table.h"

@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "assets/embedded_data.h"
-#include "director/beat_tables.h"
-#include "director/mesh_motion.h"
-#include "director/song_clock.h"
+#include "show/beat_tables.h"
+#include "show/mesh_motion.h"
+#include "show/song_clock.h"
 #include "platform/display.h"
 
 uint16_t meshColour = 0;

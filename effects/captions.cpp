@@ -5,7 +5,7 @@
 #include <iterator>
 
 #include "assets/embedded_data.h"
-#include "director/song_clock.h"
+#include "show/song_clock.h"
 #include "effects/colour_table.h"
 #include "platform/display.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "assets/embedded_data.h"
-#include "director/beat_tables.h"
+#include "show/beat_tables.h"
 #include "director/module_file.h"
 #include "replay/channel.h"
 #include "replay/sequencer.h"

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "director/entry.h"
-#include "director/mesh_motion.h"
-#include "director/song_clock.h"
+#include "show/mesh_motion.h"
+#include "show/song_clock.h"
 #include "platform/display.h"
 #include "platform/headless.h"
 #include "platform/keyboard.h"

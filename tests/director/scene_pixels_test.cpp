@@ -6,7 +6,7 @@
 
 #include "assets/embedded_data.h"
 #include "director/flare_field.h"
-#include "director/mesh_motion.h"
+#include "show/mesh_motion.h"
 #include "director/scene_pixels.h"
 #include "effects/colour_table.h"
 #include "effects/projection.h"

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "assets/embedded_data.h"
-#include "director/beat_tables.h"
+#include "show/beat_tables.h"
 #include "director/entry.h"
-#include "director/song_clock.h"
+#include "show/song_clock.h"
 #include "director/timeline.h"
 #include "effects/colour_table.h"
 #include "platform/headless.h"

@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "director/beat_tables.h"
+#include "show/beat_tables.h"
 #include "director/entry.h"
-#include "director/song_clock.h"
+#include "show/song_clock.h"
 #include "director/timeline.h"
 #include "platform/display.h"
 #include "platform/headless.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "director/song_clock.h"
+#include "show/song_clock.h"
 #include "director/timeline.h"
 #include "effects/colour_table.h"
 #include "effects/wave_plane.h"

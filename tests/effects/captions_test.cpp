@@ -1,4 +1,4 @@
-#include "director/song_clock.h"
+#include "show/song_clock.h"
 #include "effect_frame.h"
 #include "effects/captions.h"
 #include "sound/module.h"

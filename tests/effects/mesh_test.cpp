@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <random>
 
-#include "director/mesh_motion.h"
-#include "director/song_clock.h"
+#include "show/mesh_motion.h"
+#include "show/song_clock.h"
 #include "effect_frame.h"
 #include "effects/additive_mesh.h"
 #include "effects/projection.h"

@@ -1,4 +1,4 @@
-#include "director/mesh_motion.h"
+#include "show/mesh_motion.h"
 
 #include <cmath>
 #include <numbers>

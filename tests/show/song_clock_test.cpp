@@ -1,7 +1,7 @@
 // The song position as one number: order in the high byte, row in the low byte.
 #include <gtest/gtest.h>
 
-#include "director/song_clock.h"
+#include "show/song_clock.h"
 #include "sound/module.h"
 
 namespace {

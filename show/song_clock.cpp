@@ -1,4 +1,4 @@
-#include "director/song_clock.h"
+#include "show/song_clock.h"
 
 #include "sound/song_control.h"
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "director/mesh_motion.h"
+#include "show/mesh_motion.h"
 
 namespace {
 
