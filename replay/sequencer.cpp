@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "replay/channel.h"
-#include "replay/effects.h"
+#include "replay/effect_commands.h"
 #include "replay/envelope.h"
 #include "replay/pitch.h"
 #include "replay/voice_update.h"

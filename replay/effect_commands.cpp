@@ -1,4 +1,4 @@
-#include "replay/effects.h"
+#include "replay/effect_commands.h"
 
 #include <algorithm>
 #include <cstddef>
