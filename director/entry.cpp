@@ -12,7 +12,7 @@
 #include "platform/keyboard.h"
 #include "sound/audio_output.h"
 #include "sound/file_hooks.h"
-#include "sound/song_control.h"
+#include "replay/song_control.h"
 
 namespace {
 constexpr int32_t kAudioBufferMs = 100;

@@ -8,7 +8,7 @@
 #include "replay/pitch.h"
 #include "replay/sequencer.h"
 #include "sound/module.h"
-#include "sound/song_control.h"
+#include "replay/song_control.h"
 #include "sound/voice.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "show/song_clock.h"
 
-#include "sound/song_control.h"
+#include "replay/song_control.h"
 
 Song* song = nullptr;
 

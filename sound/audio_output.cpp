@@ -14,7 +14,7 @@
 #include "platform/audio_device.h"
 #include "replay/channel.h"
 #include "sound/file_hooks.h"
-#include "sound/song_control.h"
+#include "replay/song_control.h"
 #include "sound/voice.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "replay/sequencer.h"
 #include "sound/audio_output.h"
 #include "sound/module.h"
-#include "sound/song_control.h"
+#include "replay/song_control.h"
 #include "sound/voice.h"
 #include "tools/song_end.h"
 

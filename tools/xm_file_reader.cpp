@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "sound/memory_files.h"
-#include "sound/song_control.h"
+#include "replay/song_control.h"
 #include "sound/xm_format.h"
 #include "sound/xm_loader.h"
 

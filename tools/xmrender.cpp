@@ -15,7 +15,7 @@
 
 #include "sound/audio_output.h"
 #include "sound/module.h"
-#include "sound/song_control.h"
+#include "replay/song_control.h"
 #include "tools/command_line.h"
 #include "tools/output_file.h"
 #include "tools/song_render.h"

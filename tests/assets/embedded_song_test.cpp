@@ -15,7 +15,7 @@
 #include "replay/sequencer.h"
 #include "sound/audio_output.h"
 #include "sound/file_hooks.h"
-#include "sound/song_control.h"
+#include "replay/song_control.h"
 #include "sound/voice.h"
 #include "generators/composer/instruments.h"
 #include "generators/composer/score.h"

@@ -14,7 +14,7 @@
 #include "platform/keyboard.h"
 #include "sound/audio_output.h"
 #include "sound/memory_files.h"
-#include "sound/song_control.h"
+#include "replay/song_control.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "sound/memory_files.h"
 #include "sound/module.h"
-#include "sound/song_control.h"
+#include "replay/song_control.h"
 
 namespace {
 

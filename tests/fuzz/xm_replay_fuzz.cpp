@@ -7,7 +7,7 @@
 #include "platform/virtual_audio_device.h"
 #include "sound/audio_output.h"
 #include "sound/memory_files.h"
-#include "sound/song_control.h"
+#include "replay/song_control.h"
 
 namespace {
 

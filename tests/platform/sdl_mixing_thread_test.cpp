@@ -9,7 +9,7 @@
 
 #include "sound/audio_output.h"
 #include "sound/memory_files.h"
-#include "sound/song_control.h"
+#include "replay/song_control.h"
 
 namespace {
 

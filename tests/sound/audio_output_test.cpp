@@ -8,7 +8,7 @@
 #include "sound/audio_output.h"
 #include "sound/file_hooks.h"
 #include "sound/memory_files.h"
-#include "sound/song_control.h"
+#include "replay/song_control.h"
 #include "sound/voice.h"
 
 namespace {

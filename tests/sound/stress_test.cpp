@@ -11,7 +11,7 @@
 #include "replay/channel.h"
 #include "sound/audio_output.h"
 #include "sound/memory_files.h"
-#include "sound/song_control.h"
+#include "replay/song_control.h"
 #include "sound/voice.h"
 #include "sound/xm_writer.h"
 #include "tests/support/module_builders.h"

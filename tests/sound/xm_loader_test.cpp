@@ -7,7 +7,7 @@
 #include "replay/sequencer.h"
 #include "sound/file_hooks.h"
 #include "sound/memory_files.h"
-#include "sound/song_control.h"
+#include "replay/song_control.h"
 #include "sound/xm_loader.h"
 #include "sound/xm_writer.h"
 #include "tests/support/module_builders.h"

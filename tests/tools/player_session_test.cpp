@@ -13,7 +13,7 @@
 
 #include "platform/virtual_audio_device.h"
 #include "sound/memory_files.h"
-#include "sound/song_control.h"
+#include "replay/song_control.h"
 #include "sound/xm_writer.h"
 #include "tests/support/module_builders.h"
 #include "tools/play/status_line.h"

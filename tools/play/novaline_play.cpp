@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "sound/audio_output.h"
-#include "sound/song_control.h"
+#include "replay/song_control.h"
 #include "tools/play/player_session.h"
 #include "tools/play/raw_terminal.h"
 #include "tools/play/status_line.h"

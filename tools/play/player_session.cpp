@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <mutex>
 
-#include "sound/song_control.h"
+#include "replay/song_control.h"
 #include "sound/voice.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "sound/song_control.h"
+#include "replay/song_control.h"
 
 #include <algorithm>
 #include <mutex>
