@@ -1,16 +1,35 @@
 # The build's own rules: include folders per target, test programs, and assets made by generator
 # programs and embedded in the data block.
 
-# Gives `target` an include folder of its own in which only the source folder it is declared from
-# is visible (a link to it, so the sources keep their "folder/file.h" includes). A target sees
-# another folder's headers only by linking that folder's target, so a dependency that is not
-# declared does not compile.
+# novaline_headers(target HEADERS files...)
+# Gives `target` an include folder of its own in which only the listed headers of the source folder
+# it is declared from are visible (links to them, so the sources keep their "folder/file.h"
+# includes). A target sees another library's headers only by linking that library, and never a
+# header of the same folder that belongs to another library, so a dependency that is not declared
+# does not compile.
 function(novaline_headers target)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "HEADERS")
+  if(NOT arg_HEADERS)
+    message(FATAL_ERROR "novaline_headers ${target}: name its HEADERS")
+  endif()
   file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
   set(root ${PROJECT_BINARY_DIR}/include/${target})
-  get_filename_component(parent ${root}/${folder} DIRECTORY)
-  file(MAKE_DIRECTORY ${parent})
-  file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${root}/${folder} SYMBOLIC)
+  # An older build linked the whole folder here.
+  if(IS_SYMLINK ${root}/${folder})
+    file(REMOVE ${root}/${folder})
+  endif()
+  file(MAKE_DIRECTORY ${root}/${folder})
+  # Links of headers no longer listed go.
+  file(GLOB stale LIST_DIRECTORIES false ${root}/${folder}/*)
+  if(stale)
+    file(REMOVE ${stale})
+  endif()
+  foreach(header IN LISTS arg_HEADERS)
+    if(NOT EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${header})
+      message(FATAL_ERROR "novaline_headers ${target}: ${folder}/${header} does not exist")
+    endif()
+    file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR}/${header} ${root}/${folder}/${header} SYMBOLIC)
+  endforeach()
   get_target_property(type ${target} TYPE)
   if(type STREQUAL "INTERFACE_LIBRARY")
     target_include_directories(${target} INTERFACE ${root})

@@ -1,10 +1,13 @@
 // The audio device as the sound engine relies on it: one ring of 16-bit stereo PCM played from its
 // start in an endless loop, and a count of the bytes played so far. The implementation is chosen
 // at link time: SDL2 for the demo (platform), a virtual device for tests and tools
-// (platform_headless).
+// (platform_headless), the page's AudioContext (platform_web).
 #pragma once
 
 #include <cstdint>
+
+// One frame of the ring: a 16-bit left value, then a 16-bit right one.
+constexpr uint32_t kBytesPerStereoFrame = 4;
 
 using MixDueBlocksFunction = void (*)();
 
@@ -22,3 +25,7 @@ void AudioDeviceClose();
 // (the virtual device, in the thread that moves it); false when the output must start its own
 // mixing thread (a real device).
 bool AudioDeviceDrivesMixing(MixDueBlocksFunction mixDue);
+// Asks that the calling thread (the mixing thread) run at real-time priority. Desktop sessions
+// mostly lack the privilege; a refusal leaves the thread at normal priority, which the ring's
+// length covers. Nothing on a platform without threads.
+void RaiseThreadToTimeCritical();

@@ -24,17 +24,16 @@ struct HeadlessDisplay {
 
 HeadlessDisplay display;
 
-constexpr uint32_t kBytesPerAudioFrame = 4;
 // The mixer's block is 20 ms, rounded up to whole frames: rate / 50, rounded down, never passes it.
 constexpr int32_t kAudioStepsPerSecond = 50;
 
 // The frames [played, played + count) as the ring holds them now, at most one ring's worth.
 void HandPlayedAudio(PlayedAudioSink sink, uint32_t count) {
     const int16_t* ring = VirtualAudioRing();
-    const uint32_t ringFrames = VirtualAudioRingBytes() / kBytesPerAudioFrame;
+    const uint32_t ringFrames = VirtualAudioRingBytes() / kBytesPerStereoFrame;
     if (!ring || ringFrames == 0) return;
     uint32_t at =
-        static_cast<uint32_t>(AudioDevicePlayedBytes() / kBytesPerAudioFrame % ringFrames);
+        static_cast<uint32_t>(AudioDevicePlayedBytes() / kBytesPerStereoFrame % ringFrames);
     while (count > 0) {
         const uint32_t run = std::min(count, ringFrames - at);
         sink(ring + static_cast<size_t>(at) * 2, run);

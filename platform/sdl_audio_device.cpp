@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr uint32_t kBytesPerFrame = 4;
 constexpr int32_t kBufferMilliseconds = 10;
 
 // Written only while no device is open (or the callback is paused/closed), read by the callback.
@@ -53,7 +52,8 @@ void SDLCALL FillFromRing(void*, Uint8* stream, int len) {
 bool AudioDeviceOpen(int32_t rateHz, const int16_t* ring, uint32_t ringBytes) {
     AudioDeviceClose();
     // A partial frame in the ring would swap left and right on every other loop.
-    if (rateHz <= 0 || !ring || ringBytes < kBytesPerFrame || ringBytes % kBytesPerFrame != 0) {
+    if (rateHz <= 0 || !ring || ringBytes < kBytesPerStereoFrame ||
+        ringBytes % kBytesPerStereoFrame != 0) {
         return false;
     }
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
@@ -79,7 +79,7 @@ bool AudioDeviceOpen(int32_t rateHz, const int16_t* ring, uint32_t ringBytes) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
-    heldBytes.store(static_cast<uint32_t>(have.samples) * kBytesPerFrame,
+    heldBytes.store(static_cast<uint32_t>(have.samples) * kBytesPerStereoFrame,
                     std::memory_order_relaxed);
     SDL_PauseAudioDevice(device, 0);
     return true;

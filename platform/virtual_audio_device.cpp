@@ -14,7 +14,6 @@ std::atomic<int32_t> rateHz{0};
 std::atomic<uint64_t> playedBytes{0};
 std::atomic<MixDueBlocksFunction> mixDueBlocks{nullptr};
 
-constexpr uint32_t kBytesPerFrame = 4;
 
 }  // namespace
 
@@ -45,7 +44,7 @@ bool AudioDeviceDrivesMixing(MixDueBlocksFunction mixDue) {
 
 void AdvanceVirtualAudio(uint32_t frames) {
     if (!ring.load()) return;
-    playedBytes += static_cast<uint64_t>(frames) * kBytesPerFrame;
+    playedBytes += static_cast<uint64_t>(frames) * kBytesPerStereoFrame;
     if (MixDueBlocksFunction mix = mixDueBlocks.load()) mix();
 }
 

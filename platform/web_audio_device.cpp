@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr uint32_t kBytesPerFrame = 4;
 // How far ahead of the context's clock the ring's sound is handed over: more than the longest gap
 // between two frames of a busy page, and less than the ring (200 ms) less the block the mixer
 // has not yet rewritten, which is as far as mixed sound reaches.
@@ -118,21 +117,22 @@ EM_JS(void, StopWebAudio, (), {
 bool AudioDeviceOpen(int32_t rateHz, const int16_t* ring, uint32_t ringBytes) {
     AudioDeviceClose();
     // A partial frame in the ring would swap left and right on every other loop.
-    if (rateHz <= 0 || !ring || ringBytes < kBytesPerFrame || ringBytes % kBytesPerFrame != 0) {
+    if (rateHz <= 0 || !ring || ringBytes < kBytesPerStereoFrame ||
+        ringBytes % kBytesPerStereoFrame != 0) {
         return false;
     }
     if (!StartWebAudio(rateHz, FramesIn(rateHz, kLeadMs))) return false;
     audio = WebAudio{};
     audio.open = true;
     audio.ring = ring;
-    audio.ringFrames = ringBytes / kBytesPerFrame;
+    audio.ringFrames = ringBytes / kBytesPerStereoFrame;
     audio.rateHz = rateHz;
     // Truncated to whole frames: the clock may read a fraction of a frame late, never early.
-    audio.heldBytes = static_cast<uint32_t>(WebAudioLatencySeconds() * rateHz) * kBytesPerFrame;
+    audio.heldBytes = static_cast<uint32_t>(WebAudioLatencySeconds() * rateHz) * kBytesPerStereoFrame;
     return true;
 }
 
-uint64_t AudioDevicePlayedBytes() { return audio.playedFrames * kBytesPerFrame; }
+uint64_t AudioDevicePlayedBytes() { return audio.playedFrames * kBytesPerStereoFrame; }
 uint32_t AudioDeviceHeldBytes() { return audio.heldBytes; }
 
 void AudioDeviceClose() {

@@ -5,8 +5,6 @@
 
 #include "sound/module.h"
 
-struct Voice;
-
 // Bits of `updateFlags`: what UpdateVoice sends to the Voice this tick.
 constexpr uint8_t kUpdateFrequency = 1 << 0;
 constexpr uint8_t kUpdateVolume = 1 << 1;
@@ -17,8 +15,11 @@ constexpr uint8_t kUpdateStop = 1 << 5;
 struct Channel {
     uint8_t note;         // 0-based: 0 = C-0, 95 = B-7
     uint8_t updateFlags;
-    Voice* voice;
-    int32_t voiceIndex;
+    int32_t voiceIndex;   // the Voice this Channel drives: i for Channel i, for its whole start
+    // The Voice took this Channel's last trigger and follows its volume, panning and pitch; false
+    // after a trigger that found no sample (or no voice pool) until one binds again, so that the
+    // sound still playing on the Voice is left as it was.
+    bool bound;
     int32_t period;       // linear or Amiga units, as the Song's flags say
     int32_t volume;       // 0..64
     int32_t panning;      // 0 left, 128 centre, 255 right

@@ -94,7 +94,7 @@ void SampleOffsetFirst(EffectContext& c) {
     const uint32_t offset = 256u * static_cast<uint32_t>(ch->sampleOffsetMemory);
     const uint64_t loopEnd = static_cast<uint64_t>(c.sample->loopStart) + c.sample->loopLength;
     if (offset < loopEnd) {
-        if (ch->voice) ch->voice->startOffset = static_cast<int32_t>(offset);
+        SetVoiceStartOffset(ch->voiceIndex, static_cast<int32_t>(offset));
     } else {
         // Past the end there is nothing to play: the note stops instead of restarting.
         ch->updateFlags &= static_cast<uint8_t>(~kUpdateTrigger);

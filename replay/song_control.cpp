@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "replay/channel.h"
+#include "replay/sequencer.h"
 #include "sound/audio_output.h"
 #include "sound/file_hooks.h"
 #include "sound/voice.h"
@@ -13,7 +14,6 @@ Sample emptySample{};
 
 namespace {
 
-constexpr int32_t kFallbackBpm = 125;
 // `playing` of a started Song that PauseSong holds; the mixing loop advances only those at 1.
 constexpr uint8_t kSongPaused = 2;
 
@@ -23,9 +23,7 @@ uint32_t startsSoFar = 0;
 void StopSongLocked(Song* song) {
     // What was mixed last is heard last: once it has played, the Song is heard where it stopped.
     if (song->playing == 1) {
-        const uint32_t order = static_cast<uint32_t>(song->order.load()) & 0xFF;
-        const uint32_t row = static_cast<uint32_t>(song->row.load()) & 0xFF;
-        song->quietPosition.store(order << 8 | row, std::memory_order_release);
+        song->quietPosition.store(MixedSongPosition(song), std::memory_order_release);
     }
     ListUnlink(song);
     song->playing = 0;
@@ -39,11 +37,7 @@ void StopSongLocked(Song* song) {
 // Silences every Voice bound to the Sample, then releases it.
 void ReleaseSampleLocked(Sample* sample) {
     if (!sample || sample == &emptySample) return;
-    if (Voice* pool = VoicePool()) {
-        for (int32_t i = 0; i < kVoiceCount; ++i) {
-            if (pool[i].sample == sample) StopVoice(i);
-        }
-    }
+    StopVoicesPlaying(sample);
     delete[] sample->data;
     delete sample;
 }
@@ -65,14 +59,15 @@ Song* CreateSong(const char* name, SampleDataHook hook) {
         FreeSong(song);
         return nullptr;
     }
+    // The engine calls up into the replay through this pointer alone.
+    song->tickCallback = ReplayTick;
     return song;
 }
 
 bool StartSong(Song* song) {
     if (!song) return false;
     std::lock_guard<std::mutex> lock(MixMutex());
-    Voice* pool = VoicePool();
-    if (!pool) return false;
+    if (!VoicePool()) return false;
     StopSongLocked(song);
     song->globalVolume = song->initialGlobalVolume;
     song->nextOrder = -1;
@@ -89,8 +84,8 @@ bool StartSong(Song* song) {
     SetSongBpm(song, song->defaultBpm);
     song->channels = new Channel[song->channelCount]();
     for (int32_t i = 0; i < song->channelCount; ++i) {
-        song->channels[i].voice = &pool[i];
         song->channels[i].voiceIndex = i;
+        song->channels[i].bound = true;
     }
     ListInsertBefore(song, PlayingSongs());
     song->playing = 1;
@@ -137,9 +132,7 @@ bool PauseSong(Song* song, bool paused) {
     if (song->playing == 0) return false;
     if (paused && song->playing == 1) {
         // Once what was mixed before has played, the Song is heard where it was held.
-        const uint32_t order = static_cast<uint32_t>(song->order.load()) & 0xFF;
-        const uint32_t row = static_cast<uint32_t>(song->row.load()) & 0xFF;
-        song->quietPosition.store(order << 8 | row, std::memory_order_release);
+        song->quietPosition.store(MixedSongPosition(song), std::memory_order_release);
     }
     song->playing = paused ? kSongPaused : 1;
     return true;
@@ -152,24 +145,4 @@ void JumpToOrder(Song* song, int32_t order) {
     song->tick = 0;
     song->patternDelay = 0;
     song->samplesLeftInTick = 0;
-}
-
-HeardPosition GetHeardSongPosition(const Song* song) {
-    if (!song) return {0, 0};
-    const uint32_t serial = song->startSerial.load(std::memory_order_acquire);
-    if (serial == 0) return {GetSongOrder(song), GetSongRow(song)};
-    HeardPosition heard{};
-    if (FindHeardPosition(serial, &heard.order, &heard.row)) return heard;
-    const uint32_t quiet = song->quietPosition.load(std::memory_order_acquire);
-    return {static_cast<int32_t>(quiet >> 8), static_cast<int32_t>(quiet & 0xFF)};
-}
-
-void SetSongBpm(Song* song, int32_t bpm) {
-    if (bpm < 1) bpm = kFallbackBpm;
-    song->bpm = bpm;
-    const int64_t rateHz = OutputRateHz();
-    // The tick is 2.5 / bpm seconds, truncated to whole frames; never 0 frames while the output
-    // runs, or the mixing loop would call the tick routine without ever advancing.
-    const int64_t frames = 5 * rateHz / (2 * static_cast<int64_t>(bpm));
-    song->samplesPerTick = static_cast<int32_t>(rateHz > 0 && frames < 1 ? 1 : frames);
 }

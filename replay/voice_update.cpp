@@ -29,16 +29,18 @@ void UpdateVoice(Channel* ch, const Sample* sample, const Song* song) {
     const int64_t periodWithOffset = static_cast<int64_t>(ch->period) + ch->pitchOffset;
     if (periodWithOffset == 0) ch->updateFlags &= static_cast<uint8_t>(~kUpdateFrequency);
     if (ch->updateFlags & kUpdateTrigger) {
-        ch->voiceIndex = BindVoiceSample(ch->voice ? ch->voice->index : ch->voiceIndex, sample);
+        ch->bound = BindVoiceSample(ch->voiceIndex, sample) >= 0;
     }
-    if (ch->updateFlags & kUpdateVolume) SetVoiceVolume(ch->voiceIndex, FinalVolume(ch, song));
-    if (ch->updateFlags & kUpdatePanning) SetVoicePanning(ch->voiceIndex, FinalPanning(ch));
+    // An unbound Channel sends nothing: its Voice keeps what it was playing.
+    const int32_t voice = ch->bound ? ch->voiceIndex : -1;
+    if (ch->updateFlags & kUpdateVolume) SetVoiceVolume(voice, FinalVolume(ch, song));
+    if (ch->updateFlags & kUpdatePanning) SetVoicePanning(voice, FinalPanning(ch));
     if (ch->updateFlags & kUpdateFrequency) {
-        SetVoiceFrequency(ch->voiceIndex, FrequencyForPeriod(song, ch->period, ch->pitchOffset));
+        SetVoiceFrequency(voice, FrequencyForPeriod(song, ch->period, ch->pitchOffset));
     }
     if (ch->updateFlags & kUpdateStop) {
-        StopVoice(ch->voiceIndex);
+        StopVoice(voice);
         // A sample offset waiting for the next trigger belongs to the note that was stopped.
-        if (ch->voice) ch->voice->startOffset = 0;
+        SetVoiceStartOffset(ch->voiceIndex, 0);
     }
 }

@@ -33,23 +33,6 @@ int32_t OutputNextBlock();
 // The sound reaching the loudspeaker now, in device frames: the device's play count less what it
 // still holds on the way there; never below 0.
 uint64_t OutputHeardFrames();
-// Where the start `startSerial` of a Song stood in the sound reaching the loudspeaker now: true
-// with its order and row (each below 256) when a block of that start is being heard, false when
-// none is (nothing of it played yet, all of it played, or no output). Lock-free; read it on the
-// thread that opens and closes the output, as the record lives from one to the other.
-bool FindHeardPosition(uint32_t startSerial, int32_t* order, int32_t* row);
-
-// The loudest value of each side, 0..32768, in the block being heard now; 0, 0 when none is (or
-// no output). Lock-free, on the same thread as FindHeardPosition.
-struct HeardPeak {
-    int32_t left;
-    int32_t right;
-};
-HeardPeak FindHeardPeak();
-// The device frame at which the sound mixed so far will have played (the heard frames of
-// OutputHeardFrames reach it then); 0 before the first block. Lock-free.
-uint64_t OutputMixedEndFrame();
-
 // The started Songs, in start order.
 ListNode* PlayingSongs();
 

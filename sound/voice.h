@@ -52,6 +52,11 @@ void StopVoice(int32_t voiceIndex);
 void SetVoiceFrequency(int32_t voiceIndex, int32_t hz);
 void SetVoiceVolume(int32_t voiceIndex, int32_t volume);
 void SetVoicePanning(int32_t voiceIndex, int32_t panning);
+// Where the next bind of the voice starts playing, in sample values (a sample offset command); 0
+// forgets an offset not yet used.
+void SetVoiceStartOffset(int32_t voiceIndex, int32_t values);
+// Silences every voice playing the sample, before it is released.
+void StopVoicesPlaying(const Sample* sample);
 
 // Adds `frames` stereo frames (left, right) of every active voice on the list to `out`.
 void MixVoices(float* out, ListNode* listHead, int32_t frames);

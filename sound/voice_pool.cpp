@@ -91,6 +91,19 @@ void SetVoiceVolume(int32_t voiceIndex, int32_t volume) {
     UpdateGains(*voice);
 }
 
+void SetVoiceStartOffset(int32_t voiceIndex, int32_t values) {
+    Voice* voice = VoiceAt(voiceIndex);
+    if (!voice) return;
+    voice->startOffset = values;
+}
+
+void StopVoicesPlaying(const Sample* sample) {
+    if (!voicePool) return;
+    for (int32_t i = 0; i < kVoiceCount; ++i) {
+        if (voicePool[i].sample == sample) StopVoice(i);
+    }
+}
+
 void SetVoicePanning(int32_t voiceIndex, int32_t panning) {
     Voice* voice = VoiceAt(voiceIndex);
     if (!voice) return;

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <vector>
 
-#include "replay/sequencer.h"
 #include "sound/file_hooks.h"
 #include "sound/module.h"
 
@@ -314,7 +313,6 @@ bool LoadXm(Song* song, Stream* stream) {
     lastVersion = ReadU16(stream);
     if (lastVersion < kOldestVersion) return Refuse(XmLoadError::OldVersion);
 
-    song->tickCallback = ReplayTick;
     song->initialGlobalVolume = 64;
 
     StreamSeek(stream, kHeaderSizeOffset, kSeekFromStart);

@@ -234,18 +234,18 @@ TEST_F(AudioOutput, ReopeningRebindsStartedSongsToTheNewPool) {
     ASSERT_EQ(song->samplesPerTick, 882);
 
     CloseAudioOutput();
-    EXPECT_EQ(song->channels[0].voice, nullptr) << "no Channel keeps a released Voice";
+    EXPECT_EQ(song->channels[0].voiceIndex, 0) << "a Channel names its Voice by index, not address";
     EXPECT_EQ(song->samplesPerTick, 0);
 
     ASSERT_TRUE(OpenAudioOutput(48000));
-    EXPECT_EQ(song->channels[0].voice, &VoicePool()[0]);
     EXPECT_EQ(song->channels[0].voiceIndex, 0);
+    EXPECT_TRUE(song->channels[0].bound);
     EXPECT_EQ(song->samplesPerTick, 960);
     EXPECT_EQ(song->playing, 1);
 
     // Reopening over an open output goes straight to the new pool as well.
     ASSERT_TRUE(OpenAudioOutput(44100));
-    EXPECT_EQ(song->channels[0].voice, &VoicePool()[0]);
+    EXPECT_EQ(song->channels[0].voiceIndex, 0);
     EXPECT_EQ(song->samplesPerTick, 882);
     AdvanceVirtualAudio(884);
     EXPECT_GT(tickCount, 0) << "the started Song goes on after the reopen";
@@ -399,8 +399,8 @@ TEST_F(AudioOutput, StartResetsThePositionAndAppendsOnce) {
     EXPECT_EQ(a->playing, 1);
     EXPECT_EQ(a->channels[2].volume, 0) << "fresh Channels";
     for (int32_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(a->channels[i].voice, &VoicePool()[i]);
         EXPECT_EQ(a->channels[i].voiceIndex, i);
+        EXPECT_TRUE(a->channels[i].bound);
     }
 
     // Stopping silences the Song's voices; stopping again changes nothing.

@@ -17,6 +17,7 @@
 
 #include "director/entry.h"
 #include "director/timeline.h"
+#include "platform/audio_device.h"
 #include "platform/headless.h"
 #include "platform/keyboard.h"
 #include "tools/capture/capture_options.h"
@@ -42,7 +43,6 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr uint64_t kNever = UINT64_MAX;
 constexpr int32_t kStereo = 2;
-constexpr uint32_t kBytesPerAudioFrame = 4;
 // The rate the show opens its sound at.
 constexpr uint64_t kSoundRateHz = 44100;
 // Where the song puts scene 8's start, for the bar's estimate of the whole only.
@@ -174,7 +174,7 @@ void OnAudio(const int16_t* frames, uint32_t count) {
         static_cast<uint32_t>(std::min<uint64_t>(count, capture.audioLimit - capture.audioFrames));
     if (take == 0) return;
     capture.audioFrames += take;
-    if (capture.options.hash) UpdateSha256(&capture.sha, frames, take * kBytesPerAudioFrame);
+    if (capture.options.hash) UpdateSha256(&capture.sha, frames, take * kBytesPerStereoFrame);
     if (!capture.options.wav.empty() && !WriteWavFrames(&capture.wav, frames, take)) {
         Fail("cannot write " + capture.options.wav + ": " + std::strerror(errno));
     }

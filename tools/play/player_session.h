@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "sound/audio_output.h"
+#include "sound/heard_position.h"
 #include "sound/module.h"
 #include "tools/play/terminal_keys.h"
 #include "tools/song_end.h"
