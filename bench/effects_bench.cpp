@@ -31,6 +31,8 @@ void OpenFrame() {
     BuildAngleTables();
     InitTriangleTables();
     InitOverlayColours();
+    PrepareFlare();
+    ResetCaptions();
     InitWavePlane();
 }
 
@@ -72,6 +74,8 @@ void BM_Captions(benchmark::State& state) {
         }
     }
     InitOverlayColours();
+    PrepareFlare();
+    ResetCaptions();
     for (uint32_t position = 0; position <= busiest; ++position) {
         fake.order.store(static_cast<int32_t>(position >> 8));
         fake.row.store(static_cast<int32_t>(position & 0xFF));

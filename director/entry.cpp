@@ -6,6 +6,7 @@
 #include "director/timeline.h"
 #include "effects/additive_mesh.h"
 #include "effects/colour_table.h"
+#include "effects/flare_sprite.h"
 #include "effects/projection.h"
 #include "effects/wave_plane.h"
 #include "platform/display.h"
@@ -36,6 +37,7 @@ int RunDemo() {
     BuildMotionTables();
     InitTriangleTables();
     InitOverlayColours();
+    PrepareFlare();
 
     OpenWindow();
     InitInput();

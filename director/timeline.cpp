@@ -182,14 +182,17 @@ void PresentWhiteFlash(int32_t n) {
     }
 }
 
-void RunTimeline() {
-    // The scenes' own state starts afresh, so a show run twice in one process runs the same.
+void ResetEffects() {
+    ResetCaptions();
+    ResetGrain();
+    ResetWavePlane();
+    ResetAdditiveMesh();
+    ResetMeshMotion();
     ResetScenePixels();
     ResetFlareField();
-    ResetMeshMotion();
-    // The effects' own running words, which nothing else puts back.
-    grainOffset = 0;
-    wavePhase = 0;
-    meshColour = 0;
+}
+
+void RunTimeline() {
+    ResetEffects();
     for (int32_t s = 0; s < kSceneCount; ++s) RunScene(s + 1, showScenes[s]);
 }

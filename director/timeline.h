@@ -22,6 +22,9 @@ inline constexpr int32_t kSceneCount = 8;
 // The show in order: showScenes[s - 1] is scene s.
 extern const Scene showScenes[kSceneCount];
 
+// Puts every effect's and scene's running state back to its start values (each one's Reset...),
+// so that a show run twice in one process runs the same. RunTimeline calls it first.
+void ResetEffects();
 // Runs scenes 1 to 8 and returns when scene 8 ends.
 void RunTimeline();
 // The scene whose frames are being drawn, 1..8, or 0 outside the scenes (flashes included), for

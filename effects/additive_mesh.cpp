@@ -205,3 +205,5 @@ void FillTriangleAdd(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2,
         row += kFrameWidth;
     }
 }
+
+void ResetAdditiveMesh() { meshColour = 0; }

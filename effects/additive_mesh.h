@@ -21,6 +21,8 @@ struct FaceKey {
 
 // Added to every covered pixel, with no saturation; the timeline sets it.
 extern uint16_t meshColour;
+// Puts the colour back to its start (0: the mesh adds nothing until the timeline sets one).
+void ResetAdditiveMesh();
 
 // Once at start-up: the reciprocal table and the mesh from the embedded block.
 void InitTriangleTables();

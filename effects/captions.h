@@ -25,14 +25,14 @@ struct ActiveCaption {
 };
 
 // Writable: the start fields change as the captions show. Loaded from the embedded script by
-// InitOverlayColours.
+// ResetCaptions.
 extern Caption captionTable[kCaptionCount];
 // The shown captions in the order they came, then empty slots; activeCaptionEnd is the first slot
 // after the last shown one.
 extern ActiveCaption activeCaptions[kActiveCaptionSlots];
 extern int32_t activeCaptionEnd;
 
-// Empties the list and reloads the table from the embedded script (called by InitOverlayColours).
+// Empties the list and reloads the table from the embedded script: the captions' start values.
 void ResetCaptions();
 // Reads the song position once: shows the captions that start there, retires those past their end.
 void UpdateCaptions();

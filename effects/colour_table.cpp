@@ -1,8 +1,6 @@
 #include "effects/colour_table.h"
 
 #include "assets/embedded_data.h"
-#include "effects/captions.h"
-#include "effects/flare_sprite.h"
 
 ColourTable textureColours;
 ColourTable fontColours;
@@ -33,10 +31,8 @@ void ConvertPalette(const uint8_t palette[kPaletteBytes], ColourTable& table) {
 }
 
 void InitOverlayColours() {
-    ResetCaptions();
     ConvertPalette(fontPalette, fontColours);
     uint8_t flarePalette[kPaletteBytes];
     BuildFlarePalette(flarePalette);
     ConvertPalette(flarePalette, flareColours);
-    PrepareFlare();
 }

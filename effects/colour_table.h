@@ -32,6 +32,5 @@ extern ColourTable flareColours;
 // first blue; both lose their lowest bit, the green byte is kept whole.
 void ConvertPalette(const uint8_t palette[kPaletteBytes], ColourTable& table);
 
-// Once at start-up, before the first frame: empties the list of shown captions and reloads the
-// caption table, then converts the font's and the flare's palettes.
+// Once at start-up, before the first frame: converts the font's and the flare's palettes.
 void InitOverlayColours();

@@ -10,7 +10,8 @@ inline constexpr int32_t kFlareHeight = 42;
 inline constexpr int32_t kLastWholeFlarePixel =
     63999 - (kFlareHeight - 1) * 320 - (kFlareWidth - 1);
 
-// Looks the sprite's colours up once, after flareColours is built (InitOverlayColours does it).
+// Once at start-up: looks the sprite's colours up, after InitOverlayColours has built
+// flareColours.
 void PrepareFlare();
 
 // Adds the flare with its top-left corner at linear pixel `pixel` (y * 320 + x). Past column 319

@@ -5,6 +5,8 @@
 
 uint16_t grainOffset = 0;
 
+void ResetGrain() { grainOffset = 0; }
+
 namespace {
 
 constexpr uint32_t kFrameBytes = 2 * kFramePixels;

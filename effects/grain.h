@@ -12,3 +12,5 @@ extern uint16_t grainOffset;
 // The noise bytes of the current window: 128000 bytes from the embedded block.
 const uint8_t* GrainWindow();
 void ApplyGrainGrey();
+// Puts the noise window back to its start (grainOffset 0).
+void ResetGrain();

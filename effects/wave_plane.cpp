@@ -58,3 +58,5 @@ void DrawWavePlane() {
     }
     wavePhase = static_cast<uint16_t>(wavePhase - kPhaseStepPerFrame);
 }
+
+void ResetWavePlane() { wavePhase = 0; }

@@ -17,3 +17,5 @@ extern uint16_t planeMap[kFramePixels];
 void InitWavePlane();
 // Overwrites all 64000 pixels, then lowers wavePhase by 0x0505.
 void DrawWavePlane();
+// Puts the travelling sine back to its start (wavePhase 0).
+void ResetWavePlane();

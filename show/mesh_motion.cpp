@@ -33,10 +33,15 @@ void BuildMotionTables() {
     }
 }
 
-void LookupMotionAngle(int32_t angle) {
+MotionAngle MotionAngleOf(int32_t angle) {
     const int32_t index = angle & (kMotionTableSize - 1);
-    curSin = motionSin[index];
-    curCos = motionCos[index];
+    return {motionSin[index], motionCos[index]};
+}
+
+void LookupMotionAngle(int32_t angle) {
+    const MotionAngle value = MotionAngleOf(angle);
+    curSin = value.sin;
+    curCos = value.cos;
 }
 
 void AdvanceMeshMotion() {

@@ -9,6 +9,8 @@
 #include "show/mesh_motion.h"
 #include "director/scene_pixels.h"
 #include "effects/colour_table.h"
+#include "effects/captions.h"
+#include "effects/flare_sprite.h"
 #include "effects/projection.h"
 #include "effects/shared_tables.h"
 #include "effects/wave_plane.h"
@@ -27,6 +29,8 @@ protected:
         BuildAngleTables();
         BuildMotionTables();
         InitOverlayColours();
+        PrepareFlare();
+        ResetCaptions();
         InitWavePlane();
         ResetScenePixels();
         ResetFlareField();

@@ -8,7 +8,13 @@
 #include "show/song_clock.h"
 #include "director/timeline.h"
 #include "effects/colour_table.h"
+#include "effects/captions.h"
+#include "effects/flare_sprite.h"
+#include "effects/additive_mesh.h"
+#include "effects/grain.h"
+#include "effects/shared_tables.h"
 #include "effects/wave_plane.h"
+#include "show/mesh_motion.h"
 #include "platform/display.h"
 #include "platform/headless.h"
 #include "platform/keyboard.h"
@@ -62,6 +68,7 @@ std::string RunRecorded(const KeyStep* steps, size_t stepCount) {
     SetVideoMode(320, 200, 16);
     CreateFrameBuffer(320, 200, 16);
     InitOverlayColours();
+    PrepareFlare();
     InitWavePlane();
     recording.calls.clear();
     recording.positionAtCall.clear();
@@ -82,6 +89,32 @@ std::string SceneTrace(const std::vector<int>& framesPerScene) {
         trace += std::string(showScenes[s].flashFramesAfter, 'w');
     }
     return trace;
+}
+
+// Every running word a show moves, as a run leaves it, and its start value: ResetEffects puts each
+// back, so a second run in one process starts where the first did.
+TEST(Timeline, ResetEffectsPutsEveryRunningWordBack) {
+    struct Word {
+        const char* name;
+        int64_t (*read)();
+        void (*move)();
+        int64_t start;
+    };
+    const Word words[] = {
+        {"grainOffset", [] { return int64_t{grainOffset}; }, [] { grainOffset = 768; }, 0},
+        {"wavePhase", [] { return int64_t{wavePhase}; }, [] { wavePhase = 0xFAFB; }, 0},
+        {"meshColour", [] { return int64_t{meshColour}; }, [] { meshColour = 4299; }, 0},
+        {"meshTurn1", [] { return int64_t{meshTurn1}; }, [] { meshTurn1 = 80; }, 0},
+        {"meshDistance", [] { return int64_t{meshDistance}; }, [] { meshDistance = 300; }, 0},
+        {"meshSwing", [] { return int64_t{meshSwing}; }, [] { meshSwing = 12; }, 0},
+        {"activeCaptionEnd", [] { return int64_t{activeCaptionEnd}; },
+         [] { activeCaptionEnd = 2; }, 0},
+        {"activeCaptions[0]", [] { return int64_t{activeCaptions[0].text != nullptr}; },
+         [] { activeCaptions[0] = {"X", 1, 2}; }, 0},
+    };
+    for (const Word& word : words) word.move();
+    ResetEffects();
+    for (const Word& word : words) EXPECT_EQ(word.read(), word.start) << word.name;
 }
 
 TEST(Timeline, EscapeHeldFromTheStartShowsEverySceneOnceWithBothFlashes) {

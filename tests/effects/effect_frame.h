@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "effects/colour_table.h"
+#include "effects/captions.h"
+#include "effects/flare_sprite.h"
 #include "effects/wave_plane.h"
 #include "platform/display.h"
 #include "platform/headless.h"
@@ -19,6 +21,8 @@ protected:
         SetVideoMode(kFrameWidth, kFrameHeight, 16);
         CreateFrameBuffer(kFrameWidth, kFrameHeight, 16);
         InitOverlayColours();
+        PrepareFlare();
+        ResetCaptions();
         InitWavePlane();
     }
     void TearDown() override {

@@ -43,6 +43,9 @@ TEST(MotionTables, AnyAngleWrapsIntoTheTable) {
         LookupMotionAngle(c.angle);
         EXPECT_EQ(curSin, motionSin[c.index]) << "angle " << c.angle;
         EXPECT_EQ(curCos, motionCos[c.index]) << "angle " << c.angle;
+        const MotionAngle value = MotionAngleOf(c.angle);
+        EXPECT_EQ(value.sin, motionSin[c.index]) << "angle " << c.angle;
+        EXPECT_EQ(value.cos, motionCos[c.index]) << "angle " << c.angle;
     }
     LookupMotionAngle(1024 + 256);
     EXPECT_EQ(curSin, 1.0f);
