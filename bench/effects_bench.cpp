@@ -61,7 +61,7 @@ void BM_Captions(benchmark::State& state) {
     // are on screen together.
     Song fake{};
     ListMakeSelfLinked(&fake);
-    song = &fake;
+    showSong = &fake;
     int32_t most = 0;
     uint32_t busiest = 0;
     for (uint32_t position = 0; position <= 0x1300; ++position) {
@@ -87,7 +87,7 @@ void BM_Captions(benchmark::State& state) {
         benchmark::DoNotOptimize(FrameBuffer[0]);
     }
     state.counters["captions"] = activeCaptionEnd;
-    song = nullptr;
+    showSong = nullptr;
 }
 BENCHMARK(BM_Captions)->Unit(benchmark::kMicrosecond);
 
@@ -96,7 +96,7 @@ void BM_DrawPulsingMesh(benchmark::State& state) {
     OpenFrame();
     Song fake{};
     ListMakeSelfLinked(&fake);
-    song = &fake;
+    showSong = &fake;
     fake.order.store(5);
     fake.row.store(state.range(0) ? 0x1D : 0x1E);
     ResetMeshMotion();
@@ -106,7 +106,7 @@ void BM_DrawPulsingMesh(benchmark::State& state) {
         DrawPulsingMesh();
         benchmark::DoNotOptimize(FrameBuffer[0]);
     }
-    song = nullptr;
+    showSong = nullptr;
 }
 BENCHMARK(BM_DrawPulsingMesh)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 

@@ -16,6 +16,7 @@
 #include "replay/song_control.h"
 
 namespace {
+// Half the ring: SetBufferLength(100) makes a ring of 200 ms, ten blocks of 20 ms.
 constexpr int32_t kAudioBufferMs = 100;
 constexpr int32_t kOutputRateHz = 44100;
 constexpr uint32_t kModeWidth = 320;
@@ -30,7 +31,7 @@ int RunDemo() {
     // Neither result is tested: without sound the show runs silent, and without a Song its clock
     // stays at 0, so every scene waits for Escape.
     OpenAudioOutput(kOutputRateHz);
-    song = CreateSong("quindolo.xm", nullptr);
+    showSong = CreateSong("quindolo.xm", nullptr);
 
     // The effects' tables; the wave plane's map follows the frame buffer.
     BuildAngleTables();
@@ -48,13 +49,13 @@ int RunDemo() {
     CreateFrameBuffer(kModeWidth, kModeHeight, kModeBitsPerPixel);
     InitWavePlane();
 
-    StartSong(song);
+    StartSong(showSong);
     RunTimeline();
 
     FreeFrameBuffer();
     ReleaseDirectDraw();
-    FreeSong(song);
-    song = nullptr;
+    FreeSong(showSong);
+    showSong = nullptr;
     CloseAudioOutput();
     RequestWindowClose();
     return 0;

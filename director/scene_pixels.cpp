@@ -54,10 +54,10 @@ void DarkenByMask() {
         const uint32_t d = Less(inverse, level);
         if (d == 0) continue;
         const uint32_t p = FrameBuffer[i];
-        const uint32_t red = Less(p >> 11, d >> 3);
-        const uint32_t green = Less(p >> 5 & 63, d >> 2);
-        const uint32_t blue = Less(p & 31, d >> 3);
-        FrameBuffer[i] = static_cast<uint16_t>(red << 11 | green << 5 | blue);
+        const uint32_t red = Less(RedOf565(p), d >> 3);
+        const uint32_t green = Less(GreenOf565(p), d >> 2);
+        const uint32_t blue = Less(BlueOf565(p), d >> 3);
+        FrameBuffer[i] = Pack565(red, green, blue);
     }
 }
 
@@ -128,9 +128,12 @@ void CrossFade(int32_t t, bool halved) {
     for (; i < kFramePixels; ++i) {
         const uint32_t f = FrameBuffer[i];
         const uint32_t w = workPicture[i];
-        const uint32_t blue = std::min(31u, Less(f & 31, a) + Less(w & 31, b));
-        const uint32_t green = std::min(63u, Less(f >> 5 & 63, 2 * a) + Less(w >> 5 & 63, 2 * b));
-        const uint32_t red = std::min(31u, Less(f >> 11, a) + Less(w >> 11, b));
-        FrameBuffer[i] = static_cast<uint16_t>(red << 11 | green << 5 | blue);
+        const uint32_t blue =
+            std::min<uint32_t>(kBlueMax, Less(BlueOf565(f), a) + Less(BlueOf565(w), b));
+        const uint32_t green =
+            std::min<uint32_t>(kGreenMax, Less(GreenOf565(f), 2 * a) + Less(GreenOf565(w), 2 * b));
+        const uint32_t red =
+            std::min<uint32_t>(kRedMax, Less(RedOf565(f), a) + Less(RedOf565(w), b));
+        FrameBuffer[i] = Pack565(red, green, blue);
     }
 }

@@ -24,9 +24,7 @@ void ConvertPalette(const uint8_t palette[kPaletteBytes], ColourTable& table) {
         const uint32_t red = palette[3 * i + 2];
         // 6-bit intensities into the 5-bit fields: the lowest bit is dropped, not rounded, and a
         // byte above 63 is cut to its field rather than carrying into the next one.
-        table.colour[i] = static_cast<uint16_t>(((red >> 1) & kRedMax) << kRedShift |
-                                                (green & kGreenMax) << kGreenShift |
-                                                ((blue >> 1) & kBlueMax));
+        table.colour[i] = Pack565((red >> 1) & kRedMax, green & kGreenMax, (blue >> 1) & kBlueMax);
     }
 }
 

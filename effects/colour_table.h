@@ -1,18 +1,11 @@
-// Pixels and colour tables. Every effect writes 16-bit 5-6-5 pixels (red in bits 11-15, green in
-// 5-10, blue in 0-4) and draws its pictures from 8-bit indices through a ColourTable converted
+// Pixels and colour tables. Every effect writes 16-bit 5-6-5 pixels (platform/pixel_565.h: Pack565
+// and the field helpers) and draws its pictures from 8-bit indices through a ColourTable converted
 // once from a 6-bit palette.
 #pragma once
 
 #include <cstdint>
 
-inline constexpr int32_t kRedShift = 11;
-inline constexpr int32_t kGreenShift = 5;
-inline constexpr uint16_t kRedMax = 31;
-inline constexpr uint16_t kGreenMax = 63;
-inline constexpr uint16_t kBlueMax = 31;
-static_assert((kRedMax << kRedShift | kGreenMax << kGreenShift | kBlueMax) == 0xFFFF);
-static_assert((kBlueMax & (kGreenMax << kGreenShift)) == 0 &&
-              ((kGreenMax << kGreenShift) & (kRedMax << kRedShift)) == 0);
+#include "platform/pixel_565.h"
 
 inline constexpr int32_t kPaletteEntries = 256;
 inline constexpr int32_t kPaletteBytes = 3 * kPaletteEntries;

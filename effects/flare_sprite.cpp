@@ -14,8 +14,7 @@ namespace {
 
 constexpr int32_t kPixels = static_cast<int32_t>(kFramePixels);  // signed: pens may lie before 0
 constexpr int32_t kPictureWidth = static_cast<int32_t>(kFrameWidth);
-constexpr uint16_t kRedField = 0xF800;
-constexpr uint16_t kBlueField = 0x001F;
+constexpr uint16_t kRedField = Pack565(kRedMax, 0, 0);
 
 // The flare's colours, looked up once by PrepareFlare so that a blend reads 16-bit values only.
 uint16_t flareBlock[kFlareHeight][kFlareWidth];
@@ -53,10 +52,11 @@ void BlendRowWide(uint16_t* destination, const uint16_t* source) {
 }  // namespace
 
 uint16_t AddFieldsSaturating(uint16_t destination, uint16_t source) {
-    const int32_t red = std::min(31, (destination >> 11) + (source >> 11));
-    const int32_t green = std::min(63, ((destination >> 5) & 63) + ((source >> 5) & 63));
-    const int32_t blue = std::min(31, (destination & kBlueField) + (source & kBlueField));
-    return static_cast<uint16_t>(red << 11 | green << 5 | blue);
+    const uint32_t red = std::min<uint32_t>(kRedMax, RedOf565(destination) + RedOf565(source));
+    const uint32_t green =
+        std::min<uint32_t>(kGreenMax, GreenOf565(destination) + GreenOf565(source));
+    const uint32_t blue = std::min<uint32_t>(kBlueMax, BlueOf565(destination) + BlueOf565(source));
+    return Pack565(red, green, blue);
 }
 
 void PrepareFlare() {

@@ -2,6 +2,7 @@
 
 #include "assets/embedded_data.h"
 #include "platform/display.h"
+#include "platform/pixel_565.h"
 
 uint16_t grainOffset = 0;
 
@@ -14,7 +15,6 @@ constexpr uint16_t kOffsetStepPerCall = 768;
 // The grey pass rebuilds pixels 321 .. 63680: from row 1, column 1, to row 199, column 0.
 constexpr uint32_t kFirstGreyPixel = kFrameWidth + 1;
 constexpr uint32_t kLastGreyPixel = kFramePixels - kFrameWidth;
-constexpr uint16_t kBlueMask = 0x1F;
 static_assert(kModuleLeadBytes == 3676, "the window start rule is written for this lead");
 
 }  // namespace
@@ -38,10 +38,10 @@ void ApplyGrainGrey() {
     // In place, left to right: the left neighbour is the grey just written, the right one still
     // the grain's. Neighbours are linear, so a row's last pixel blends with the next row's first.
     uint16_t* pixels = FrameBuffer;
-    uint32_t left = pixels[kFirstGreyPixel - 1] & kBlueMask;
+    uint32_t left = BlueOf565(pixels[kFirstGreyPixel - 1]);
     for (uint32_t i = kFirstGreyPixel; i <= kLastGreyPixel; ++i) {
-        const uint32_t s = (2 * (pixels[i] & kBlueMask) + (pixels[i + 1] & kBlueMask) + left) >> 2;
-        pixels[i] = static_cast<uint16_t>(s << 11 | (2 * s) << 5 | s);
+        const uint32_t s = (2 * BlueOf565(pixels[i]) + BlueOf565(pixels[i + 1]) + left) >> 2;
+        pixels[i] = Pack565(s, 2 * s, s);
         left = s;
     }
 }

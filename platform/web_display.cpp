@@ -1,6 +1,7 @@
 #include <emscripten/emscripten.h>
 
 #include "platform/display.h"
+#include "platform/pixel_565.h"
 #include "platform/frame_buffer_store.h"
 #include "platform/frame_pacer.h"
 #include "platform/web_audio_device.h"
@@ -27,10 +28,8 @@ uint32_t canvasPixels[kFramePixels];
 // 5 and 6 bits widened to 8 by repeating their top bits: 0 stays 0 and full intensity becomes 255,
 // as SDL converts the native show's texture.
 uint32_t CanvasPixel(uint16_t pixel) {
-    const uint32_t r = pixel >> 11;
-    const uint32_t g = (pixel >> 5) & 0x3F;
-    const uint32_t b = pixel & 0x1F;
-    return kOpaqueBlack | ((b << 3 | b >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (r << 3 | r >> 2);
+    return kOpaqueBlack | Widen5To8(BlueOf565(pixel)) << 16 | Widen6To8(GreenOf565(pixel)) << 8 |
+           Widen5To8(RedOf565(pixel));
 }
 
 }  // namespace

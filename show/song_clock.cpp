@@ -2,9 +2,9 @@
 
 #include "replay/song_control.h"
 
-Song* song = nullptr;
+Song* showSong = nullptr;
 
 uint32_t GetSongPosition() {
-    const HeardPosition heard = GetHeardSongPosition(song);
+    const HeardPosition heard = GetHeardSongPosition(showSong);
     return SongPosition(heard.order, heard.row);
 }

@@ -6,7 +6,7 @@
 struct Song;
 
 // The Song the show plays, created at start-up; null when it could not be loaded.
-extern Song* song;
+extern Song* showSong;
 
 // ((order AND 0xFF) << 8) OR (row AND 0xFF) of the sound reaching the loudspeaker, read afresh on
 // every call: the sound moves on between two calls. Every scene change and beat follows it, so

@@ -8,7 +8,8 @@
 
 #include "sound/module.h"
 
-// Milliseconds of ring, a multiple of 20 and at least 20; used by the next OpenAudioOutput.
+// The buffer length in milliseconds, rounded down to a multiple of 20 and at least 20; used by the
+// next OpenAudioOutput, whose ring holds twice that (SetBufferLength(100) gives a 200 ms ring).
 bool SetBufferLength(int32_t ms);
 int32_t BufferLengthMs();
 // Opens the device at rateHz (8000..192000), creates the voice pool and starts mixing. False

@@ -34,14 +34,14 @@ std::vector<CallState> states;
 
 bool SongIsStarted() {
     for (ListNode* node = PlayingSongs()->next; node != PlayingSongs(); node = node->next) {
-        if (node == song) return true;
+        if (node == showSong) return true;
     }
     return false;
 }
 
 void RecordState(PlatformCall call) {
-    states.push_back({call, FileHooksSet(), OutputRateHz(), OutputBlockCount(), song != nullptr,
-                      song != nullptr && SongIsStarted(), motionSin[256] == 1.0f});
+    states.push_back({call, FileHooksSet(), OutputRateHz(), OutputBlockCount(), showSong != nullptr,
+                      showSong != nullptr && SongIsStarted(), motionSin[256] == 1.0f});
 }
 
 void ForgetMotionTables() {
@@ -86,7 +86,7 @@ TEST(Entry, StartsUpRunsTheShowAndShutsDownInOrder) {
     }
     EXPECT_EQ(HeadlessPresentedFrames(), 16u);
     EXPECT_EQ(FrameBuffer, nullptr);
-    EXPECT_EQ(song, nullptr);
+    EXPECT_EQ(showSong, nullptr);
 }
 
 uint64_t frameHash = 0;

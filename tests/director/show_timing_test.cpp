@@ -19,6 +19,7 @@
 #include "platform/keyboard.h"
 #include "sound/audio_output.h"
 #include "sound/module.h"
+#include "sound/song_timing.h"
 
 namespace {
 
@@ -69,8 +70,7 @@ int64_t songFramesMixed = 0;  // of the song, before the tick being run
 // StartSong, so a frame's place in its block is its count modulo the block.
 void TimedTick(Song* s) {
     replayTick(s);
-    const uint32_t position =
-        static_cast<uint32_t>((s->order.load() & 0xFF) << 8 | (s->row.load() & 0xFF));
+    const uint32_t position = MixedSongPosition(s);
     if (show.rowPositions.empty() || show.rowPositions.back() != position) {
         const int64_t ringFrame =
             OutputNextBlock() * kBlockFrames + songFramesMixed % kBlockFrames;
@@ -84,9 +84,9 @@ void TimedTick(Song* s) {
 
 void RecordCall(PlatformCall call) {
     // StartSong has run once the timeline polls, and no audio moves before the first present.
-    if (song && song->playing == 1 && song->tickCallback != TimedTick) {
-        replayTick = song->tickCallback;
-        song->tickCallback = TimedTick;
+    if (showSong && showSong->playing == 1 && showSong->tickCallback != TimedTick) {
+        replayTick = showSong->tickCallback;
+        showSong->tickCallback = TimedTick;
     }
     if (call == PlatformCall::PresentFrame) {
         show.presentedAt.push_back(static_cast<int64_t>(HeadlessAudioFramesPlayed()));

@@ -118,14 +118,14 @@ TEST(Timeline, ResetEffectsPutsEveryRunningWordBack) {
 }
 
 TEST(Timeline, EscapeHeldFromTheStartShowsEverySceneOnceWithBothFlashes) {
-    song = nullptr;
+    showSong = nullptr;
     const KeyStep held[] = {{0, false, {DIK_ESCAPE}}};
     EXPECT_EQ(RunRecorded(held, 1), "kwwwkkkkwwwwwkkk");
     EXPECT_EQ(RunRecorded(held, 1), SceneTrace({1, 1, 1, 1, 1, 1, 1, 1}));
 }
 
 TEST(Timeline, FlashesAreNotPolledAndAllWhite) {
-    song = nullptr;
+    showSong = nullptr;
     const KeyStep held[] = {{0, false, {DIK_ESCAPE}}};
     RunRecorded(held, 1);
     std::string calls;
@@ -151,7 +151,7 @@ std::vector<KeyStep> TapsEnding(const std::vector<int>& framesPerScene) {
 }
 
 TEST(Timeline, WithoutASongEverySceneRunsUntilEscape) {
-    song = nullptr;
+    showSong = nullptr;
     const std::vector<std::vector<int>> runs = {
         {3, 2, 1, 4, 2, 2, 4, 5},
         {1, 7, 3, 1, 1, 9, 2, 40},
@@ -164,7 +164,7 @@ TEST(Timeline, WithoutASongEverySceneRunsUntilEscape) {
 }
 
 TEST(Timeline, AShortPressDuringAFlashIsNotSeen) {
-    song = nullptr;
+    showSong = nullptr;
     // Escape ends scene 1 at frame 2 and is down again only during the flash frames 3 to 5: scene 2
     // polls first at frame 6, sees it up, and runs until the next press; scene 3 sees Escape on its
     // second frame and holds it from there.
@@ -215,7 +215,7 @@ TEST(Timeline, ScenesChangeWhenTheSongReachesTheirEndPositions) {
     fake->defaultSpeed = 1;
     fake->tickCallback = StepOneRow;
     ASSERT_TRUE(StartSong(fake));
-    song = fake;
+    showSong = fake;
 
     const uint64_t escapeFrame = 1800;  // about 190 frames into scene 8
     const KeyStep steps[] = {{escapeFrame, false, {DIK_ESCAPE}}};
@@ -227,7 +227,7 @@ TEST(Timeline, ScenesChangeWhenTheSongReachesTheirEndPositions) {
     for (const size_t call : recording.presentCall) {
         positionAfterFrame.push_back(recording.positionAtCall.at(call + 1));
     }
-    ASSERT_GE(positionAfterFrame.back(), 0x1200u) << "the song reached the last scene";
+    ASSERT_GE(positionAfterFrame.back(), 0x1200u) << "the showSong reached the last scene";
     EXPECT_EQ(frames, ExpectedFrames(positionAfterFrame, escapeFrame));
     // Scene 1 covers orders 0 to 4, 320 rows; the first tick already moves to row 1, so order 5
     // begins with tick 319, 319 x 882 audio frames into the song. The device plays the song's
@@ -240,7 +240,7 @@ TEST(Timeline, ScenesChangeWhenTheSongReachesTheirEndPositions) {
     EXPECT_EQ(static_cast<int64_t>(scene1),
               (heardAt + audioFramesPerVideoFrame - 1) / audioFramesPerVideoFrame);
 
-    song = nullptr;
+    showSong = nullptr;
     FreeSong(fake);
     CloseAudioOutput();
 }

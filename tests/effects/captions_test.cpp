@@ -10,10 +10,10 @@ protected:
     void SetUp() override {
         EffectFrame::SetUp();
         ListMakeSelfLinked(&fake);
-        song = &fake;
+        showSong = &fake;
     }
     void TearDown() override {
-        song = nullptr;
+        showSong = nullptr;
         EffectFrame::TearDown();
     }
     void At(uint32_t position) {

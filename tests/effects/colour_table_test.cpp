@@ -4,6 +4,29 @@
 
 namespace {
 
+// The one packing of a pixel and its fields, as every effect, display and the capture use it.
+TEST(Pixel565, PacksSplitsAndWidensTheFields) {
+    struct Case {
+        uint32_t red, green, blue;
+        uint16_t pixel;
+        uint32_t red8, green8, blue8;
+    };
+    const Case cases[] = {
+        {31, 63, 31, 0xFFFF, 255, 255, 255}, {0, 0, 0, 0x0000, 0, 0, 0},
+        {31, 0, 0, 0xF800, 255, 0, 0},       {0, 63, 0, 0x07E0, 0, 255, 0},
+        {0, 0, 31, 0x001F, 0, 0, 255},       {16, 32, 1, 0x8401, 132, 130, 8},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Pack565(c.red, c.green, c.blue), c.pixel) << std::hex << c.pixel;
+        EXPECT_EQ(RedOf565(c.pixel), c.red) << std::hex << c.pixel;
+        EXPECT_EQ(GreenOf565(c.pixel), c.green) << std::hex << c.pixel;
+        EXPECT_EQ(BlueOf565(c.pixel), c.blue) << std::hex << c.pixel;
+        EXPECT_EQ(Widen5To8(RedOf565(c.pixel)), c.red8) << std::hex << c.pixel;
+        EXPECT_EQ(Widen6To8(GreenOf565(c.pixel)), c.green8) << std::hex << c.pixel;
+        EXPECT_EQ(Widen5To8(BlueOf565(c.pixel)), c.blue8) << std::hex << c.pixel;
+    }
+}
+
 TEST(ColourTable, ThirdByteIsRedAndTheOddLowBitsOfRedAndBlueDrop) {
     struct Case {
         uint8_t first, second, third;

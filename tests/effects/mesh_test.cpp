@@ -142,7 +142,7 @@ TEST_F(Mesh, OffScreenFacesAndTheSortOrder) {
 TEST_F(Mesh, APulseTriplesTheMeshForThatFrameOnly) {
     Song fake{};
     ListMakeSelfLinked(&fake);
-    song = &fake;
+    showSong = &fake;
     ResetMeshMotion();
     meshDistance = 300;
     auto drawAt = [&](uint32_t position) {
@@ -160,7 +160,7 @@ TEST_F(Mesh, APulseTriplesTheMeshForThatFrameOnly) {
     };
     EXPECT_GT(lit(normal), 3000);
     EXPECT_GT(lit(pulse), 2 * lit(normal)) << "three times the size covers most of the screen";
-    song = nullptr;
+    showSong = nullptr;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include "show/song_clock.h"
 #include "sound/module.h"
+#include "sound/song_timing.h"
 
 namespace {
 
@@ -19,23 +20,24 @@ TEST(SongClock, PacksTheLowBytesOfOrderAndRow) {
         {0, -2, 0x00FE},
     };
     Song fake{};
-    song = &fake;
+    showSong = &fake;
     for (const PositionCase& c : cases) {
         fake.order.store(c.order);
         fake.row.store(c.row);
         EXPECT_EQ(GetSongPosition(), c.position) << "order " << c.order << " row " << c.row;
+        EXPECT_EQ(SongPosition(c.order, c.row), c.position) << "order " << c.order;
     }
-    song = nullptr;
+    showSong = nullptr;
 }
 
 TEST(SongClock, WithoutASongThePositionIsZero) {
-    song = nullptr;
+    showSong = nullptr;
     EXPECT_EQ(GetSongPosition(), 0u);
 }
 
 TEST(SongClock, EachCallReadsTheSongAfresh) {
     Song fake{};
-    song = &fake;
+    showSong = &fake;
     fake.order.store(4);
     fake.row.store(63);
     const uint32_t before = GetSongPosition();
@@ -43,7 +45,7 @@ TEST(SongClock, EachCallReadsTheSongAfresh) {
     fake.row.store(0);
     EXPECT_EQ(before, 0x043Fu);
     EXPECT_EQ(GetSongPosition(), 0x0500u);
-    song = nullptr;
+    showSong = nullptr;
 }
 
 }  // namespace

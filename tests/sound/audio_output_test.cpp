@@ -8,6 +8,7 @@
 #include "sound/audio_output.h"
 #include "sound/file_hooks.h"
 #include "sound/memory_files.h"
+#include "sound/song_timing.h"
 #include "replay/song_control.h"
 #include "sound/voice.h"
 
@@ -284,7 +285,7 @@ uint32_t Packed(int64_t tick) { return static_cast<uint32_t>(tick / 256 % 256 <<
 
 uint32_t Heard(const Song* song) {
     const HeardPosition heard = GetHeardSongPosition(song);
-    return static_cast<uint32_t>(heard.order << 8 | heard.row);
+    return SongPosition(heard.order, heard.row);
 }
 
 // Moves the device to `target` frames in uneven steps, recording after each step the position

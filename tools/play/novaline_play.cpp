@@ -22,7 +22,8 @@ namespace {
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr int32_t kRateHz = 44100;
-// The demo's ring: 200 ms between a key and its sound, slack enough for a busy machine.
+// The demo's ring: SetBufferLength(100) makes a ring of 200 ms (twice the length it is given),
+// 200 ms between a key and its sound, slack enough for a busy machine.
 constexpr int32_t kBufferLengthMs = 100;
 constexpr int kKeyWaitMs = 20;
 constexpr int kStatusEveryMs = 100;
