@@ -26,9 +26,9 @@ int32_t currentScene = 0;
 
 // How the timeline reads Escape. keyDown says only whether the key was down at the last poll, and
 // a person's press lasts several frames, so a level would end a scene per frame of it: a press
-// (the key seen down after being seen up) ends the current scene only, and a press still down
-// kEscapeHoldFrames frames after the frame that saw it is a hold, which ends every remaining scene
-// after one frame. The frames are counted as presented, flashes included, so the hold is the same
+// (the key seen down after being seen up) ends the current scene only, and a press still down on
+// the kEscapeHoldFrames-th frame counted from the one that saw it is a hold, which ends every
+// remaining scene after one frame. The frames are counted as presented, flashes included, so the hold is the same
 // time wherever it falls.
 constexpr uint64_t kEscapeHoldFrames = kShowFramesPerSecond / 2;  // 0.5 s
 

@@ -144,6 +144,8 @@ bool AskedForByName(const char* driver) {
     return asked && driver && SDL_strcasestr(asked, driver) != nullptr;
 }
 
+namespace {
+
 // The message's second line, for a Linux user: what is missing and what to set. The first stays
 // the system's own text.
 const char* NoDisplayDetail() {
@@ -163,6 +165,8 @@ const char* NoDisplayDetail() {
     }
     return detail;
 }
+
+}  // namespace
 
 void InitDirectDraw() {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) FatalError(kInitDirectDrawFailed, NoDisplayDetail());
