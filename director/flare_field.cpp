@@ -73,7 +73,9 @@ void GenerateStars() {
     FlareField& f = flareField;
     float* coordinates = &f.starPoints[0].x;
     static_assert(sizeof(Point3) == 3 * sizeof(float));
-    for (int32_t k = 0; k < 3 * kStarCount; ++k) {
+    // Three steps for each of the 300 points the cloud has room for, though 299 are drawn: the
+    // seed ends where the 900th step leaves it.
+    for (int32_t k = 0; k < 3 * kStarRoom; ++k) {
         f.starSeed = (75 * (f.starSeed + 1)) % 65537 - 1;
         // The state as a signed 16-bit number, shifted arithmetically: -512 .. 511.
         coordinates[k] = static_cast<float>(static_cast<int16_t>(f.starSeed) >> 6);

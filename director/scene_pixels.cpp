@@ -94,8 +94,14 @@ int32_t StepFadeLevel(int32_t cap) {
 }
 
 void CrossFade(int32_t t, bool halved) {
-    const uint32_t a = static_cast<uint32_t>(halved ? t >> 1 : t);
-    const uint32_t b = static_cast<uint32_t>(halved ? (32 - t) >> 1 : 32 - t);
+    // The levels are bytes: t, 32 - t, their halves and their doubles all wrap at 256, which only
+    // a t above 32 (the show never passes one) can tell.
+    const auto level = static_cast<uint8_t>(t);
+    const auto rest = static_cast<uint8_t>(32 - level);
+    const uint32_t a = halved ? level >> 1 : level;
+    const uint32_t b = halved ? rest >> 1 : rest;
+    const uint32_t a2 = static_cast<uint8_t>(2 * a);
+    const uint32_t b2 = static_cast<uint8_t>(2 * b);
     uint32_t i = 0;
 #if defined(__SSE2__)
     // Eight pixels at a time, field by field: unsigned saturating subtraction is sat(), and the
@@ -104,8 +110,8 @@ void CrossFade(int32_t t, bool halved) {
     const __m128i greenMask = _mm_set1_epi16(63);
     const __m128i fa = _mm_set1_epi16(static_cast<int16_t>(a));
     const __m128i fb = _mm_set1_epi16(static_cast<int16_t>(b));
-    const __m128i ga = _mm_set1_epi16(static_cast<int16_t>(2 * a));
-    const __m128i gb = _mm_set1_epi16(static_cast<int16_t>(2 * b));
+    const __m128i ga = _mm_set1_epi16(static_cast<int16_t>(a2));
+    const __m128i gb = _mm_set1_epi16(static_cast<int16_t>(b2));
     for (; i + 8 <= kFramePixels; i += 8) {
         const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(FrameBuffer + i));
         const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(workPicture + i));
@@ -131,7 +137,7 @@ void CrossFade(int32_t t, bool halved) {
         const uint32_t blue =
             std::min<uint32_t>(kBlueMax, Less(BlueOf565(f), a) + Less(BlueOf565(w), b));
         const uint32_t green =
-            std::min<uint32_t>(kGreenMax, Less(GreenOf565(f), 2 * a) + Less(GreenOf565(w), 2 * b));
+            std::min<uint32_t>(kGreenMax, Less(GreenOf565(f), a2) + Less(GreenOf565(w), b2));
         const uint32_t red =
             std::min<uint32_t>(kRedMax, Less(RedOf565(f), a) + Less(RedOf565(w), b));
         FrameBuffer[i] = Pack565(red, green, blue);

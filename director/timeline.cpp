@@ -24,6 +24,39 @@ constexpr uint16_t kBlack = 0x0000;
 
 int32_t currentScene = 0;
 
+// How the timeline reads Escape. keyDown says only whether the key was down at the last poll, and
+// a person's press lasts several frames, so a level would end a scene per frame of it: a press
+// (the key seen down after being seen up) ends the current scene only, and a press still down on
+// the kEscapeHoldFrames-th frame counted from the one that saw it is a hold, which ends every
+// remaining scene after one frame. The frames are counted as presented, flashes included, so the hold is the same
+// time wherever it falls.
+constexpr uint64_t kEscapeHoldFrames = kShowFramesPerSecond / 2;  // 0.5 s
+
+struct EscapeReading {
+    bool downAtLastPoll = false;
+    bool held = false;
+    uint64_t pressFrame = 0;  // presentedFrames when the press was seen
+};
+
+EscapeReading escape;
+uint64_t presentedFrames = 0;
+
+// Reads the poll just made; true when Escape ends the scene polling.
+bool EscapeEndsScene() {
+    const bool down = keyDown[DIK_ESCAPE] != 0;
+    const bool pressed = down && !escape.downAtLastPoll;
+    escape.downAtLastPoll = down;
+    if (pressed) escape.pressFrame = presentedFrames;
+    // The frame of the press is the hold's first.
+    if (down && presentedFrames + 1 - escape.pressFrame >= kEscapeHoldFrames) escape.held = true;
+    return pressed || escape.held;
+}
+
+void Present() {
+    PresentFrame();
+    ++presentedFrames;
+}
+
 // Scene 1 shows the wave plane only once the song has moved past the scene's end since the last
 // end test: never as a rule, as the position changes between two reads.
 constexpr uint32_t kScene1PlaneAfter = 0x0500;
@@ -149,11 +182,13 @@ void DrawScene8() {
 void RunScene(int32_t number, const Scene& scene) {
     if (scene.enter) scene.enter();
     currentScene = number;
+    bool escapeEnds = false;
     do {
         PollKeyboard();
+        escapeEnds = EscapeEndsScene();
         scene.drawFrame();
-        PresentFrame();
-    } while (GetSongPosition() < scene.endPosition && keyDown[DIK_ESCAPE] == 0);
+        Present();
+    } while (GetSongPosition() < scene.endPosition && !escapeEnds);
     currentScene = 0;
     PresentWhiteFlash(scene.flashFramesAfter);
 }
@@ -178,7 +213,7 @@ int32_t CurrentScene() { return currentScene; }
 void PresentWhiteFlash(int32_t n) {
     for (int32_t i = 0; i < n; ++i) {
         FillFrame(kWhite);
-        PresentFrame();
+        Present();
     }
 }
 
@@ -194,5 +229,7 @@ void ResetEffects() {
 
 void RunTimeline() {
     ResetEffects();
+    escape = EscapeReading{};
+    presentedFrames = 0;
     for (int32_t s = 0; s < kSceneCount; ++s) RunScene(s + 1, showScenes[s]);
 }

@@ -1,5 +1,7 @@
 // The show: eight scenes in a fixed order, each a frame loop that ends when the song reaches the
-// scene's end position or Escape is down, with white flashes after scenes 1 and 5.
+// scene's end position or on a press of Escape, with white flashes after scenes 1 and 5. A press
+// ends the current scene only; Escape held for half a second from its press ends every remaining
+// scene after one frame.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +12,7 @@ using SceneStep = void (*)();
 inline constexpr uint32_t kNoEndPosition = 0xFFFFFFFF;
 
 // One scene of the show. Every frame polls the keyboard, runs `drawFrame`, presents, and then
-// tests the end with a fresh song position.
+// tests the end with a fresh song position and what the poll said of Escape.
 struct Scene {
     SceneStep enter;            // once, before the first frame; null for none
     SceneStep drawFrame;        // redraws the whole FrameBuffer

@@ -50,6 +50,8 @@ void RequestWindowClose();
 
 // A message box captioned systemCaption, with the cursor shown first.
 void ShowMessage(const char* text);
-// ShowMessage, the same text on stderr, then the process ends at once with status 1, releasing
-// nothing: the mixing thread may still be running and must not see the process tear down around it.
-[[noreturn]] void FatalError(const char* text);
+// ShowMessage, the same text on stderr, then `detail` on a line of its own when there is one
+// (what the user can do, which the message box keeps to the system's own text); then the process
+// ends at once with status 1, releasing nothing: the mixing thread may still be running and must
+// not see the process tear down around it.
+[[noreturn]] void FatalError(const char* text, const char* detail = nullptr);

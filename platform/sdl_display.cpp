@@ -144,12 +144,36 @@ bool AskedForByName(const char* driver) {
     return asked && driver && SDL_strcasestr(asked, driver) != nullptr;
 }
 
+namespace {
+
+// The message's second line, for a Linux user: what is missing and what to set. The first stays
+// the system's own text.
+const char* NoDisplayDetail() {
+    static char detail[256];
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    const char* x11 = SDL_getenv("DISPLAY");
+    const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
+    if (asked && *asked) {
+        SDL_snprintf(detail, sizeof detail, "no display through SDL_VIDEODRIVER=%s: %s", asked,
+                     SDL_GetError());
+    } else if ((x11 && *x11) || (wayland && *wayland)) {
+        SDL_snprintf(detail, sizeof detail,
+                     "no X11 or Wayland display could be opened (DISPLAY=%s, WAYLAND_DISPLAY=%s)",
+                     x11 ? x11 : "", wayland ? wayland : "");
+    } else {
+        return "no X11 or Wayland display found: set DISPLAY or WAYLAND_DISPLAY";
+    }
+    return detail;
+}
+
+}  // namespace
+
 void InitDirectDraw() {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) FatalError(kInitDirectDrawFailed);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) FatalError(kInitDirectDrawFailed, NoDisplayDetail());
     const char* driver = SDL_GetCurrentVideoDriver();
     if (ShowsNothing(driver) && !AskedForByName(driver)) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        FatalError(kInitDirectDrawFailed);
+        FatalError(kInitDirectDrawFailed, NoDisplayDetail());
     }
     display.videoStarted = true;
 }

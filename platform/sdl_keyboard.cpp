@@ -19,13 +19,15 @@ void OnQuitSignal(int) { quitSignalled = 1; }
 
 bool InitInput() {
     ClearKeyDown();
-    // Closing the window or a SIGINT/SIGTERM holds Escape down from then on: the show ends through
-    // its own shutdown, and the sound stops cleanly instead of being cut off.
+    // Closing the window or a SIGINT, SIGTERM or SIGHUP (the terminal closed) holds Escape down from
+    // then on: the show ends through its own shutdown, and the sound stops cleanly instead of
+    // being cut off.
     struct sigaction action{};
     action.sa_handler = OnQuitSignal;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
     return true;
 }
 

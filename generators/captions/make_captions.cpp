@@ -38,7 +38,7 @@ constexpr std::array<Caption, 41> kScript{{
     // The slogan, three lines: top, bottom, top again.
     {0x0100, 0x0120, 20, 10, 4, "ZERO"},
     {0x0101, 0x0121, 80, 10, 7, " IMAGES"},
-    {0x0105, 0x0125, 190, 10, 3, " BY"},
+    {0x0105, 0x0125, 190, 10, 4, " BY "},  // padded to the four its slot was timed for
     {0x0107, 0x0127, 250, 10, 4, "HAND"},
     {0x0200, 0x0220, 125, 170, 3, "100"},
     {0x0201, 0x0221, 175, 170, 1, "%"},

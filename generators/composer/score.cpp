@@ -105,10 +105,19 @@ int Phrase(XmPatternDesc& p, int channel, int firstRow, uint8_t instrument, int 
     return end;
 }
 
+// Global volume changes go on the first channel. The replay applies one to the channels before
+// the one that carries it only from their next volume update, so a channel before it would sound
+// a whole row (or a held note far longer) at the old level: on the song's first row, at 64.
+constexpr int kGlobalVolumeChannel = 0;
+
 // Every section sets the global volume on its first row: the master fader that keeps intro,
 // breakdown and outro under the main part and the climax, whatever the instruments' own volumes.
 void SectionLevel(XmPatternDesc& p, int globalVolume) {
-    Fx(p, 0, kPercussionChannel, kEffectGlobalVolume, uint8_t(globalVolume));
+    Fx(p, 0, kGlobalVolumeChannel, kEffectGlobalVolume, uint8_t(globalVolume));
+}
+
+void GlobalSlide(XmPatternDesc& p, int row, uint8_t parameter) {
+    Fx(p, row, kGlobalVolumeChannel, kEffectGlobalVolumeSlide, parameter);
 }
 
 // The three pad channels play the chord of each bar.
@@ -183,15 +192,14 @@ XmPatternDesc Opening() {
     XmPatternDesc p = EmptyPattern();
     static_assert(kSongSpeed < kSpeedFirstBpm && kSongBpm >= kSpeedFirstBpm,
                   "one F effect sets the speed and the other the BPM");
-    Fx(p, 0, kKickChannel, kEffectSpeed, kSongSpeed);
+    // Channel 0 carries the global volume.
+    Fx(p, 0, kHatChannel, kEffectSpeed, kSongSpeed);
     Fx(p, 0, kSnareChannel, kEffectSpeed, kSongBpm);
     // The whole mix fades in with the global volume, from 8 up by 1 on each tick of every third
     // row, to the first intro order's level around row 19, as the riser takes over.
     SectionLevel(p, 8);
-    Fx(p, 1, kPercussionChannel, kEffectGlobalVolumeSlide, 0x10);
-    for (int row = 4; row < 20; row += 3) {
-        Fx(p, row, kPercussionChannel, kEffectGlobalVolumeSlide, 0x00);
-    }
+    GlobalSlide(p, 1, 0x10);
+    for (int row = 4; row < 20; row += 3) GlobalSlide(p, row, 0x00);
     Drums(p, kKickChannel, 0, "i", kKit);
     Line(p, kBassChannel, 0, kSubBass, "A-1:24");
     Line(p, kPadChannel1, 0, kWarmPad, "A-3:26");
@@ -436,10 +444,8 @@ XmPatternDesc Rise() {
     // Row 0 still at the breakdown's level; then the global volume climbs 5 every eighth row,
     // back to full just before the climax.
     SectionLevel(p, kQuietLevel);
-    Fx(p, 8, kPercussionChannel, kEffectGlobalVolumeSlide, 0x10);
-    for (int row = 16; row < 64; row += 8) {
-        Fx(p, row, kPercussionChannel, kEffectGlobalVolumeSlide, 0x00);
-    }
+    GlobalSlide(p, 8, 0x10);
+    for (int row = 16; row < 64; row += 8) GlobalSlide(p, row, 0x00);
     Pads(p, kRiseChords, kWarmPad, 18);
     // The pads swell bar by bar out of the breakdown's level.
     for (int bar = 1; bar < 4; ++bar) {

@@ -1,7 +1,9 @@
 // The song as the show loads it: from the embedded block, through the in-memory module file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <span>
@@ -220,6 +222,48 @@ std::vector<TickRecord> PlaySong(int ticks) {
     FreeSong(song);
     CloseAudioOutput();
     return records;
+}
+
+// The first `seconds` of the song as the mixer adds it up, stereo floats, tick by tick.
+std::vector<float> MixOpening(double seconds) {
+    std::vector<float> frames;
+    SetFileHooks(ModuleOpen, ModuleClose, ModuleRead, ModuleSeek, ModuleTell);
+    SetBufferLength(100);
+    if (!OpenAudioOutput(44100)) return frames;
+    Song* song = CreateSong("quindolo.xm", nullptr);
+    if (song && StartSong(song)) {
+        std::vector<float> mix;
+        while (frames.size() < size_t(seconds * 44100) * 2) {
+            ReplayTick(song);
+            mix.assign(size_t(song->samplesPerTick) * 2, 0.0f);
+            MixVoices(mix.data(), VoiceList(), song->samplesPerTick);
+            frames.insert(frames.end(), mix.begin(), mix.end());
+        }
+    }
+    FreeSong(song);
+    CloseAudioOutput();
+    return frames;
+}
+
+// The song fades in from its first row: no 10 ms window of the first 2 s is louder than half as
+// much again as the loudest of the half second after it. A level set on a channel after one that
+// sounds would let the first row play at full level, some 18 dB above the rows that follow.
+TEST(EmbeddedSongOpening, NoWindowOfTheFirstTwoSecondsIsLouderThanTheRowsAfterIt) {
+    constexpr size_t kWindowFrames = 441;
+    const std::vector<float> frames = MixOpening(2.5);
+    ASSERT_GE(frames.size(), 250 * kWindowFrames * 2);
+    std::vector<double> rms;
+    for (size_t w = 0; w < 250; ++w) {
+        double sum = 0;
+        for (size_t i = w * kWindowFrames * 2; i < (w + 1) * kWindowFrames * 2; ++i) {
+            sum += double(frames[i]) * frames[i];
+        }
+        rms.push_back(std::sqrt(sum / (kWindowFrames * 2)));
+    }
+    for (size_t w = 0; w < 200; ++w) {
+        const double after = *std::max_element(rms.begin() + long(w) + 1, rms.begin() + long(w) + 51);
+        EXPECT_LE(rms[w], 1.5 * after) << "window " << w << " (" << w * 10 << " ms)";
+    }
 }
 
 class PlayedSong : public ::testing::Test {

@@ -74,8 +74,11 @@ TEST(Entry, StartsUpRunsTheShowAndShutsDownInOrder) {
         at(C::OpenWindow, false),    at(C::InitInput, false),         at(C::InitDirectDraw, false),
         at(C::SetVideoMode, false),  at(C::CreateFrameBuffer, false),
     };
-    // Escape held: every scene shows one frame, with 3 and 5 flash frames.
-    const std::string frames = "pf" "fff" "pfpfpfpf" "fffff" "pfpfpf";
+    // Escape held: the press ends scene 1, scene 2 runs to the hold's 35th frame, and every later
+    // scene shows one frame, with 3 and 5 flash frames.
+    std::string frames = "pf" "fff";
+    for (int i = 0; i < 31; ++i) frames += "pf";
+    frames += "pfpfpf" "fffff" "pfpfpf";
     for (const char f : frames) expected.push_back(at(f == 'p' ? C::PollKeyboard : C::PresentFrame));
     expected.push_back(at(C::FreeFrameBuffer));
     expected.push_back(at(C::ReleaseDirectDraw));
@@ -84,7 +87,7 @@ TEST(Entry, StartsUpRunsTheShowAndShutsDownInOrder) {
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(states[i], expected[i]) << "call " << i << " (" << static_cast<int>(states[i].call) << ")";
     }
-    EXPECT_EQ(HeadlessPresentedFrames(), 16u);
+    EXPECT_EQ(HeadlessPresentedFrames(), 46u);
     EXPECT_EQ(FrameBuffer, nullptr);
     EXPECT_EQ(showSong, nullptr);
 }

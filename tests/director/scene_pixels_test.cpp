@@ -90,23 +90,26 @@ TEST_F(ScenePixels, TunnelCarryFadeLevelsAndCrossFade) {
     EXPECT_EQ(FrameBuffer[5], introPicture[5] >> 4);
 }
 
-// Every field of every pixel as first described: sat(F - a) + sat(W - b), clamped at its maximum.
+// Every field of every pixel as first described: sat(F - a) + sat(W - b), clamped at its maximum,
+// with the levels a, b, 2a and 2b as bytes: past t = 32 they wrap.
 TEST_F(ScenePixels, CrossFadeMatchesThePerFieldRuleOnAnyPixels) {
     auto sat = [](int v, int by) { return v > by ? v - by : 0; };
     std::mt19937 random(5);
     for (const bool halved : {false, true}) {
-        for (const int t : {0, 1, 15, 16, 31}) {
+        for (const int t : {0, 1, 15, 16, 31, 32, 33, 40, 140, 160, 255, 260, 300}) {
             for (uint32_t i = 0; i < kFramePixels; ++i) {
                 FrameBuffer[i] = static_cast<uint16_t>(random());
                 workPicture[i] = static_cast<uint16_t>(random());
             }
             const std::vector<uint16_t> before = Frame();
             CrossFade(t, halved);
-            const int a = halved ? t >> 1 : t, b = halved ? (32 - t) >> 1 : 32 - t;
+            const int level = t & 255, rest = (32 - level) & 255;
+            const int a = halved ? level >> 1 : level, b = halved ? rest >> 1 : rest;
             for (uint32_t i = 0; i < kFramePixels; ++i) {
                 const int f = before[i], w = workPicture[i];
                 const int blue = std::min(31, sat(f & 31, a) + sat(w & 31, b));
-                const int green = std::min(63, sat(f >> 5 & 63, 2 * a) + sat(w >> 5 & 63, 2 * b));
+                const int green =
+                    std::min(63, sat(f >> 5 & 63, 2 * a & 255) + sat(w >> 5 & 63, 2 * b & 255));
                 const int red = std::min(31, sat(f >> 11, a) + sat(w >> 11, b));
                 ASSERT_EQ(FrameBuffer[i], red << 11 | green << 5 | blue) << "t " << t << " at " << i;
             }
@@ -132,7 +135,18 @@ TEST_F(ScenePixels, TrailAndStarsFromTheirStartValues) {
     EXPECT_EQ(flareField.trailCount, 200);
     for (int p = 0; p < 200; ++p) ASSERT_EQ(flareField.trailPoints[p].x, first200[p]);
 
+    // 900 steps of the generator, three for each of the 300 points the cloud has room for (the
+    // show draws 299): the seed and the last point are those of step 899.
+    uint32_t seed = 9273;
+    float steps[900];
+    for (float& value : steps) {
+        seed = (75 * (seed + 1)) % 65537 - 1;
+        value = static_cast<float>(static_cast<int16_t>(seed) >> 6);
+    }
     GenerateStars();
+    EXPECT_EQ(flareField.starSeed, seed);
+    EXPECT_EQ(flareField.starPoints[299].x, steps[897]);
+    EXPECT_EQ(flareField.starPoints[299].z, steps[899]);
     EXPECT_EQ(flareField.starPoints[0].x, -397.0f);
     EXPECT_EQ(flareField.starPoints[0].y, -19.0f);
     EXPECT_EQ(flareField.starPoints[0].z, -385.0f);

@@ -27,6 +27,9 @@ namespace {
 struct Recording {
     std::string frames;
     bool polledSinceLastPresent = false;
+    int32_t polledScene = 0;
+    // For each presented frame, the scene that polled it, or 0 for a flash.
+    std::vector<int32_t> sceneOfFrame;
     // Song position at the start of every poll and present, and once more at the end.
     std::vector<uint32_t> positionAtCall;
     std::vector<PlatformCall> calls;
@@ -40,7 +43,10 @@ Recording recording;
 void RecordCall(PlatformCall call) {
     recording.calls.push_back(call);
     recording.positionAtCall.push_back(GetSongPosition());
-    if (call == PlatformCall::PollKeyboard) recording.polledSinceLastPresent = true;
+    if (call == PlatformCall::PollKeyboard) {
+        recording.polledSinceLastPresent = true;
+        recording.polledScene = CurrentScene();
+    }
     if (call == PlatformCall::PresentFrame) recording.presentCall.push_back(recording.calls.size() - 1);
 }
 
@@ -50,6 +56,7 @@ void RecordFrame(const uint8_t* screen, int32_t pitchBytes, uint64_t /*frameNumb
     const bool white = row[0] == 0xFFFF && row[319] == 0xFFFF;
     const bool polled = recording.polledSinceLastPresent;
     recording.frames += polled ? 'k' : white ? 'w' : '?';
+    recording.sceneOfFrame.push_back(polled ? recording.polledScene : 0);
     recording.polledSinceLastPresent = false;
 }
 
@@ -117,11 +124,13 @@ TEST(Timeline, ResetEffectsPutsEveryRunningWordBack) {
     for (const Word& word : words) EXPECT_EQ(word.read(), word.start) << word.name;
 }
 
-TEST(Timeline, EscapeHeldFromTheStartShowsEverySceneOnceWithBothFlashes) {
+// Held from the start: the first poll sees the press, which ends scene 1; the hold counts from
+// that frame, flashes included, and on its 35th frame (frame 34, in scene 2) every remaining scene
+// shows one frame.
+TEST(Timeline, EscapeHeldFromTheStartEndsScene1ThenHoldsAfterHalfASecond) {
     showSong = nullptr;
     const KeyStep held[] = {{0, false, {DIK_ESCAPE}}};
-    EXPECT_EQ(RunRecorded(held, 1), "kwwwkkkkwwwwwkkk");
-    EXPECT_EQ(RunRecorded(held, 1), SceneTrace({1, 1, 1, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(RunRecorded(held, 1), SceneTrace({1, 31, 1, 1, 1, 1, 1, 1}));
 }
 
 TEST(Timeline, FlashesAreNotPolledAndAllWhite) {
@@ -133,11 +142,40 @@ TEST(Timeline, FlashesAreNotPolledAndAllWhite) {
         const PlatformCall call = recording.calls[i];
         calls += call == PlatformCall::PollKeyboard ? 'p' : call == PlatformCall::PresentFrame ? 'f' : '?';
     }
-    EXPECT_EQ(calls, "pffff" "pfpfpfpf" "fffff" "pfpfpf");
+    std::string scene2;
+    for (int i = 0; i < 31; ++i) scene2 += "pf";
+    EXPECT_EQ(calls, "pf" "fff" + scene2 + "pfpfpf" "fffff" "pfpfpf");
+}
+
+constexpr int32_t kShowEnded = -1;
+
+// The scene that polled the given frame: 0 for a flash, kShowEnded past the show's last frame.
+int32_t ScenePolledAt(uint64_t frame) {
+    return frame < recording.sceneOfFrame.size() ? recording.sceneOfFrame[frame] : kShowEnded;
+}
+
+// A press as long as a person makes it, from frame 30 of scene 1: up to 34 frames it ends scene 1
+// only, and scene 2 runs on with the key up again; from 35 frames (half a second) it is a hold,
+// and the show has ended well before frame 120. The show is ended later by a hold from 130.
+TEST(Timeline, APressEndsOneSceneAndAHoldOfHalfASecondEndsTheShow) {
+    song = nullptr;
+    struct Case {
+        uint64_t pressFrames;
+        int32_t sceneAtFrame120;
+    };
+    const Case cases[] = {{1, 2}, {3, 2}, {6, 2}, {10, 2}, {20, 2}, {34, 2}, {35, kShowEnded}, {80, kShowEnded}};
+    for (const Case& c : cases) {
+        const KeyStep steps[] = {
+            {30, false, {DIK_ESCAPE}}, {30 + c.pressFrames, false, {}}, {130, false, {DIK_ESCAPE}}};
+        RunRecorded(steps, std::size(steps));
+        EXPECT_EQ(ScenePolledAt(30), 1) << c.pressFrames << " frames";
+        EXPECT_EQ(ScenePolledAt(120), c.sceneAtFrame120) << c.pressFrames << " frames";
+    }
 }
 
 // Escape pressed for one poll at the last frame of each scene; with no Song that is the only way
-// a scene ends.
+// a scene ends. Each tap is a new press only where the poll before it saw the key up, so every
+// scene after the first runs at least two frames.
 std::vector<KeyStep> TapsEnding(const std::vector<int>& framesPerScene) {
     std::vector<KeyStep> steps;
     uint64_t frame = 0;
@@ -153,9 +191,9 @@ std::vector<KeyStep> TapsEnding(const std::vector<int>& framesPerScene) {
 TEST(Timeline, WithoutASongEverySceneRunsUntilEscape) {
     showSong = nullptr;
     const std::vector<std::vector<int>> runs = {
-        {3, 2, 1, 4, 2, 2, 4, 5},
-        {1, 7, 3, 1, 1, 9, 2, 40},
-        {25, 1, 1, 1, 1, 1, 1, 1},
+        {3, 2, 2, 4, 2, 2, 4, 5},
+        {1, 7, 3, 2, 2, 9, 2, 40},
+        {25, 2, 2, 2, 2, 2, 2, 2},
     };
     for (const std::vector<int>& framesPerScene : runs) {
         const std::vector<KeyStep> steps = TapsEnding(framesPerScene);
@@ -166,13 +204,14 @@ TEST(Timeline, WithoutASongEverySceneRunsUntilEscape) {
 TEST(Timeline, AShortPressDuringAFlashIsNotSeen) {
     showSong = nullptr;
     // Escape ends scene 1 at frame 2 and is down again only during the flash frames 3 to 5: scene 2
-    // polls first at frame 6, sees it up, and runs until the next press; scene 3 sees Escape on its
-    // second frame and holds it from there.
+    // polls first at frame 6, sees it up, and runs until the next press at frame 9; scene 3 sees a
+    // new press on its second frame, 11, and Escape stays down from there: scene 4 runs until the
+    // hold's 35th frame, 45, and every later scene shows one frame.
     const KeyStep steps[] = {
         {2, false, {DIK_ESCAPE}}, {3, false, {}},   {4, false, {DIK_ESCAPE}}, {6, false, {}},
         {9, false, {DIK_ESCAPE}}, {10, false, {}},  {11, false, {DIK_ESCAPE}},  // held to the end
     };
-    EXPECT_EQ(RunRecorded(steps, std::size(steps)), SceneTrace({3, 4, 2, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(RunRecorded(steps, std::size(steps)), SceneTrace({3, 4, 2, 34, 1, 1, 1, 1}));
 }
 
 // A Song whose position moves one row per tick and 64 rows per order, standing in for the replay.

@@ -1,3 +1,5 @@
+#include <cstring>
+
 #include "show/song_clock.h"
 #include "effect_frame.h"
 #include "effects/captions.h"
@@ -50,6 +52,17 @@ TEST_F(Captions, ShowOnTheirExactStartInArrivalOrderAndRetireAfterTheirEnd) {
     EXPECT_EQ(activeCaptionEnd, 2);
     At(0x0100);  // the song comes back: a shown caption does not
     EXPECT_EQ(Slots(3), (std::vector<int>{40, 1, -1}));
+}
+
+// Every caption's text as long as the script's slot for it: the words were timed and placed for
+// these lengths, spaces included.
+TEST_F(Captions, EveryTextHasItsSlotsLength) {
+    const size_t chars[kCaptionCount] = {4, 7, 4, 4,  3, 1, 5,  3, 2,  6, 5,  8,  3, 12,
+                                         10, 10, 3, 4, 7, 6, 8,  8, 6,  7, 7,  6,  9, 3,
+                                         6, 3, 3, 10, 3, 9, 14, 6, 20, 15, 12, 15, 7};
+    for (int c = 0; c < kCaptionCount; ++c) {
+        EXPECT_EQ(std::strlen(captionTable[c].text), chars[c]) << "caption " << c;
+    }
 }
 
 TEST_F(Captions, AJumpOverAStartNeverShowsIt) {

@@ -214,6 +214,31 @@ TEST_F(ComposedSong, ScoreUsesTheEffectsAndVolumeColumn) {
     }
 }
 
+// The replay applies a global volume change to the channels before the one carrying it only from
+// their next volume update, so a change after a channel that has sounded would leave it at the old
+// level. Played in order, no row sets or slides the global volume after such a channel.
+TEST_F(ComposedSong, GlobalVolumeChangesComeBeforeEveryChannelThatHasSounded) {
+    std::vector<bool> sounded(size_t(kChannels), false);
+    int changes = 0;
+    for (size_t order = 0; order < song->orders.size(); ++order) {
+        const XmPatternDesc& pattern = song->patterns[song->orders[order]];
+        for (int row = 0; row < pattern.rows; ++row) {
+            for (int channel = 0; channel < kChannels; ++channel) {
+                const NoteCell& cell = pattern.cells[size_t(row * kChannels + channel)];
+                if (cell.note != kNoteNone && cell.note != kFileNoteKeyOff) sounded[size_t(channel)] = true;
+                if (cell.effect != kEffectGlobalVolume && cell.effect != kEffectGlobalVolumeSlide) continue;
+                ++changes;
+                for (int before = 0; before < channel; ++before) {
+                    EXPECT_FALSE(sounded[size_t(before)])
+                        << "order " << order << " row " << row << ": channel " << channel
+                        << " changes the global volume after channel " << before;
+                }
+            }
+        }
+    }
+    EXPECT_GT(changes, 19);  // every section's level, and the fades
+}
+
 TEST_F(ComposedSong, ComposingTwiceGivesTheSameBytes) {
     EXPECT_EQ(WriteXm(*song), ComposeSongBytes());
 }

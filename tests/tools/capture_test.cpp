@@ -181,6 +181,24 @@ TEST_F(Capture, EscapeAtEndsTheSceneAndTheSheetHasARowPerStretchReached) {
     EXPECT_EQ(SheetRows(P("esc.png")), 3u);  // scene 1, the flash, scene 2
 }
 
+// A press ends one scene however long the capture runs on; a hold of half a second ends the show.
+TEST_F(Capture, HoldEscapeAtEndsEveryRemainingSceneAndEscapeAtOnlyOne) {
+    struct Case {
+        const char* arguments;
+        const char* lastScene;
+    };
+    const Case cases[] = {
+        {"--seconds 2 --escape-at 0.5", "last scene 2,"},
+        {"--seconds 2 --hold-escape-at 0.5", "last scene 8,"},
+        {"--seconds 2 --escape-at 0.2 --hold-escape-at 1", "last scene 8,"},
+    };
+    for (const Case& c : cases) {
+        const Outcome run = Run(c.arguments);
+        ASSERT_EQ(run.status, 0) << c.arguments << ": " << run.err;
+        EXPECT_NE(run.err.find(c.lastScene), std::string::npos) << c.arguments << ": " << run.err;
+    }
+}
+
 // The whole show at 10 fps, each frame's sound played in steps the mixer keeps up with. Row 0 of
 // order 18 sounds 6285320 audio frames in (32 + 17 x 64 rows of 6 ticks of 934 frames, plus the
 // 8840 of the first pass over the silent ring), so scene 8 begins on the frame after the first

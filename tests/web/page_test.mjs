@@ -1,7 +1,7 @@
 // The web page in headless Chromium: node page_test.mjs BUILD_WEB_DIR. Loads the page from a local
 // server, clicks, and after a few seconds of the first scene expects a picture on the canvas, the
-// sound's clock moved on with sound scheduled, the show ended by holding Escape and started again
-// by a click, and no console error. Exits 77 (skipped) without Chromium or a built page.
+// sound's clock moved on with sound scheduled, a 250 ms press of Escape ending scene 1 only, the
+// show ended by holding Escape and started again by a click, and no console error. Exits 77 (skipped) without Chromium or a built page.
 import { existsSync } from 'node:fs';
 import { join } from 'node:path';
 import { openChromium, servePage } from './chromium_session.mjs';
@@ -42,13 +42,24 @@ try {
   expect(audio.scheduled > 44100 * 2 && audio.peak > 0,
          `the sound scheduled (${audio.scheduled} frames, peak ${audio.peak})`);
 
-  await browser.send('Input.dispatchKeyEvent', { type: 'keyDown', code: 'Escape', key: 'Escape',
-                                                windowsVirtualKeyCode: 27 });
+  const escape = type => browser.send('Input.dispatchKeyEvent', { type, code: 'Escape',
+                                                                   key: 'Escape',
+                                                                   windowsVirtualKeyCode: 27 });
+  // A press as long as a person's ends the first scene only: the next one runs on.
+  await escape('keyDown');
+  await new Promise(r => setTimeout(r, 250));
+  await escape('keyUp');
+  await new Promise(r => setTimeout(r, 1000));
+  const afterPress = await browser.evaluate(`({ scene: Module._NovalineCurrentScene(),
+                                                show: document.body.dataset.show })`);
+  expect(afterPress.scene === 2 && afterPress.show === 'running',
+         `a 250 ms press of Escape moves on to scene 2 (scene ${afterPress.scene}, ${afterPress.show})`);
+
+  await escape('keyDown');
   expect(await browser.waitFor('document.body.dataset.show === "ended"', 10),
          'holding Escape ends the show');
   // A click starts it again, from the first scene, with the sound.
-  await browser.send('Input.dispatchKeyEvent', { type: 'keyUp', code: 'Escape', key: 'Escape',
-                                                windowsVirtualKeyCode: 27 });
+  await escape('keyUp');
   await browser.click(400, 300);
   expect(await browser.waitFor(`Module._NovalineCurrentScene() === 1 &&
                                 Module.novalineAudio.scheduledFrames > 0`, 5),

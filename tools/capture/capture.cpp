@@ -55,7 +55,8 @@ struct Capture {
     uint64_t frameLimit = kNever;
     uint64_t audioLimit = kNever;
     uint64_t escapeFrame = kNever;
-    uint64_t endFrame = kNever;  // from this poll on Escape stays down
+    uint64_t holdFrame = kNever;  // --hold-escape-at: from this poll on Escape stays down
+    uint64_t endFrame = kNever;   // the same, to end the show
     bool endArmed = false;
     KeyStep schedule[kScheduleSteps] = {};
     SegmentLog segments = {};
@@ -82,18 +83,19 @@ struct Capture {
 
 Capture capture;
 
-// The key schedule: the --escape-at press, then Escape held from endFrame on; steps past the
-// hold would let go of it, so there are none.
+// The key schedule: the --escape-at press, then Escape held from the --hold-escape-at frame or
+// endFrame on, whichever comes first; steps past the hold would let go of it, so there are none.
 void SetSchedule() {
     size_t n = 0;
     const auto add = [&n](uint64_t from, bool down) {
         capture.schedule[n++] = KeyStep{from, false, {down ? DIK_ESCAPE : uint8_t{0}}};
     };
+    const uint64_t holdFrom = std::min(capture.holdFrame, capture.endFrame);
     if (capture.escapeFrame != kNever) {
-        if (capture.escapeFrame < capture.endFrame) add(capture.escapeFrame, true);
-        if (capture.escapeFrame + 1 < capture.endFrame) add(capture.escapeFrame + 1, false);
+        if (capture.escapeFrame < holdFrom) add(capture.escapeFrame, true);
+        if (capture.escapeFrame + 1 < holdFrom) add(capture.escapeFrame + 1, false);
     }
-    if (capture.endFrame != kNever) add(capture.endFrame, true);
+    if (holdFrom != kNever) add(holdFrom, true);
     while (n < kScheduleSteps) add(kNever, false);
 }
 
@@ -318,6 +320,7 @@ int main(int argc, char** argv) {
         capture.audioLimit = FloorCount(o.seconds, kSoundRateHz);
     }
     if (o.escapeAt) capture.escapeFrame = CeilCount(o.escapeTime, o.framesPerSecond);
+    if (o.holdEscapeAt) capture.holdFrame = CeilCount(o.holdEscapeTime, o.framesPerSecond);
     if (!OpenOutputs(&error)) {
         DiscardOutputs();
         std::fprintf(stderr, "novaline-capture: %s\n", error.c_str());

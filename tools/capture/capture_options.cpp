@@ -11,15 +11,17 @@
 
 const char kCaptureUsage[] =
     "usage: novaline-capture [--fps N] [--seconds S | --end-after S] [--escape-at T]\n"
-    "                        [--frames DIR [--every N | --at T1,T2,...]] [--wav FILE]\n"
-    "                        [--video FILE] [--contact-sheet FILE] [--scale N | --native]\n"
-    "                        [--hash] [--quiet]\n"
+    "                        [--hold-escape-at T] [--frames DIR [--every N | --at T1,T2,...]]\n"
+    "                        [--wav FILE] [--video FILE] [--contact-sheet FILE]\n"
+    "                        [--scale N | --native] [--hash] [--quiet]\n"
     "\n"
     "Runs the show offline on a virtual clock and records it, the same bytes every run.\n"
     "  --fps N              frames per second of show time, 10..240 (default 70)\n"
     "  --seconds S          stop after S seconds of show time\n"
     "  --end-after S        hold Escape once scene 8 has run S seconds (default 10)\n"
     "  --escape-at T        press Escape at show time T, ending the scene running then\n"
+    "  --hold-escape-at T   hold Escape from show time T on: after half a second every\n"
+    "                       remaining scene shows one frame and the show ends\n"
     "  --frames DIR         PNG frames DIR/frame-NNNNNN.png, 320 x 200\n"
     "  --every N            only every Nth frame (0, N, 2N, ...)\n"
     "  --at T1,T2,...       only the frames on screen at these show times\n"
@@ -45,6 +47,7 @@ enum LongOption {
     kOptionSeconds,
     kOptionEndAfter,
     kOptionEscapeAt,
+    kOptionHoldEscapeAt,
     kOptionFrames,
     kOptionEvery,
     kOptionAt,
@@ -62,6 +65,7 @@ constexpr option kLongOptions[] = {
     {"seconds", required_argument, nullptr, kOptionSeconds},
     {"end-after", required_argument, nullptr, kOptionEndAfter},
     {"escape-at", required_argument, nullptr, kOptionEscapeAt},
+    {"hold-escape-at", required_argument, nullptr, kOptionHoldEscapeAt},
     {"frames", required_argument, nullptr, kOptionFrames},
     {"every", required_argument, nullptr, kOptionEvery},
     {"at", required_argument, nullptr, kOptionAt},
@@ -214,6 +218,10 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
             case kOptionEscapeAt:
                 ok = ParseTime(value, &o->escapeTime);
                 o->escapeAt = true;
+                break;
+            case kOptionHoldEscapeAt:
+                ok = ParseTime(value, &o->holdEscapeTime);
+                o->holdEscapeAt = true;
                 break;
             case kOptionEvery:
                 ok = ParseWhole(value, 1, UINT32_MAX, &number);

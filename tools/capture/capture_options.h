@@ -24,6 +24,8 @@ struct CaptureOptions {
     ShowTime endAfter{10'000'000'000};  // Escape held once scene 8 has run this long
     bool escapeAt = false;
     ShowTime escapeTime;
+    bool holdEscapeAt = false;  // Escape down from holdEscapeTime to the end
+    ShowTime holdEscapeTime;
     std::string framesDirectory;
     uint32_t every = 1;
     std::vector<ShowTime> at;  // empty: every `every`th frame
