@@ -158,7 +158,7 @@ int32_t ScenePolledAt(uint64_t frame) {
 // only, and scene 2 runs on with the key up again; from 35 frames (half a second) it is a hold,
 // and the show has ended well before frame 120. The show is ended later by a hold from 130.
 TEST(Timeline, APressEndsOneSceneAndAHoldOfHalfASecondEndsTheShow) {
-    song = nullptr;
+    showSong = nullptr;
     struct Case {
         uint64_t pressFrames;
         int32_t sceneAtFrame120;
