@@ -16,7 +16,6 @@
 
 namespace {
 constexpr int32_t kAudioBufferMs = 100;
-constexpr int32_t kOutputRateHz = 44100;
 constexpr uint32_t kModeWidth = 320;
 constexpr uint32_t kModeHeight = 200;
 constexpr uint32_t kModeBitsPerPixel = 16;
@@ -28,7 +27,7 @@ int RunDemo() {
     SetBufferLength(kAudioBufferMs);
     // Neither result is tested: without sound the show runs silent, and without a Song its clock
     // stays at 0, so every scene waits for Escape.
-    OpenAudioOutput(kOutputRateHz);
+    OpenAudioOutput(kShowOutputRateHz);
     song = CreateSong("quindolo.xm", nullptr);
 
     // The effects' tables; the wave plane's map follows the frame buffer.

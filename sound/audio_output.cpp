@@ -21,8 +21,6 @@ namespace {
 
 constexpr int32_t kBlockMs = 20;
 constexpr int32_t kDefaultBufferLengthMs = 200;
-constexpr int32_t kMinRateHz = 8000;     // keeps a voice's step below 256 values per frame
-constexpr int32_t kMaxRateHz = 192000;
 constexpr uint32_t kBytesPerFrame = 4;  // 16-bit stereo
 constexpr int32_t kFloatsPerFrame = 2;
 constexpr size_t kMixBufferAlignBytes = 16;
@@ -298,7 +296,7 @@ bool OpenAudioOutput(int32_t rateHz) {
     // destroyed. Registered after `output` exists, so it runs before `output` is torn down.
     static const bool closesAtExit = std::atexit(CloseAudioOutput) == 0;
     (void)closesAtExit;
-    if (rateHz < kMinRateHz || rateHz > kMaxRateHz) return false;
+    if (rateHz < kMinOutputRateHz || rateHz > kMaxOutputRateHz) return false;
 
     std::lock_guard<std::mutex> lock(mixMutex);
     output.rateHz = rateHz;

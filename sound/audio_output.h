@@ -11,7 +11,10 @@
 // Milliseconds of ring, a multiple of 20 and at least 20; used by the next OpenAudioOutput.
 bool SetBufferLength(int32_t ms);
 int32_t BufferLengthMs();
-// Opens the device at rateHz (8000..192000), creates the voice pool and starts mixing. False
+// The rates the output opens at; the lowest keeps a voice's step below 256 values per frame.
+inline constexpr int32_t kMinOutputRateHz = 8000;
+inline constexpr int32_t kMaxOutputRateHz = 192000;
+// Opens the device at rateHz (kMinOutputRateHz..kMaxOutputRateHz), creates the voice pool and starts mixing. False
 // without a complete FileHooks set, for a rate outside that range, or when the device fails.
 bool OpenAudioOutput(int32_t rateHz);
 // Stops mixing and releases the device, the voice pool and the buffers; safe when nothing is open.

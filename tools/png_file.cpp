@@ -63,10 +63,10 @@ bool WritePngRgbTo(std::FILE* file, int32_t width, int32_t height, const uint8_t
 }
 
 bool WritePngRgb(const std::string& path, int32_t width, int32_t height, const uint8_t* rgb,
-                 std::string* error, bool durable) {
+                 std::string* error, bool durable, bool replace) {
     OutputFile output;
-    if (!OpenOutputFile(&output, path)) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
+    if (!OpenOutputFile(&output, path, replace ? OutputMode::Replace : OutputMode::Keep)) {
+        *error = CannotWrite(path, errno);
         return false;
     }
     output.syncBeforeRename = durable;
@@ -77,7 +77,7 @@ bool WritePngRgb(const std::string& path, int32_t width, int32_t height, const u
         return false;
     }
     if (!CommitOutputFile(&output)) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
+        *error = CannotWrite(path, errno);
         return false;
     }
     return true;

@@ -3,7 +3,6 @@
 #include <getopt.h>
 
 #include <algorithm>
-#include <charconv>
 #include <string_view>
 
 #include "tools/command_line.h"
@@ -13,7 +12,8 @@ const char kCaptureUsage[] =
     "usage: novaline-capture [--fps N] [--seconds S | --end-after S] [--escape-at T]\n"
     "                        [--frames DIR [--every N | --at T1,T2,...]] [--wav FILE]\n"
     "                        [--video FILE] [--contact-sheet FILE] [--scale N | --native]\n"
-    "                        [--hash] [--quiet]\n"
+    "                        [--hash] [--quiet] [-f]\n"
+    "       novaline-capture --help | --version\n"
     "\n"
     "Runs the show offline on a virtual clock and records it, the same bytes every run.\n"
     "  --fps N              frames per second of show time, 10..240 (default 70)\n"
@@ -30,15 +30,15 @@ const char kCaptureUsage[] =
     "  --native             video of 320 x 200 with a 6:5 sample aspect ratio\n"
     "  --hash               print the SHA-256 of all frames and all audio on standard output\n"
     "  --quiet              no progress bar, only the summary line\n"
-    "  --help               print this text\n";
+    "  -f, --force          replace files that exist already\n"
+    "  --help               print this text\n"
+    "  --version            print the version\n";
 
 namespace {
 
 constexpr int32_t kMinFps = 10;  // below, one frame's sound would pass the audio ring
 constexpr int32_t kMaxFps = 240;
 constexpr int32_t kMaxScale = 8;
-constexpr uint64_t kNanosecondsPerSecond = 1'000'000'000;
-constexpr uint64_t kMaxSeconds = 86'400;
 
 enum LongOption {
     kOptionFps = 256,
@@ -55,6 +55,7 @@ enum LongOption {
     kOptionNative,
     kOptionHash,
     kOptionQuiet,
+    kOptionVersion,
 };
 
 constexpr option kLongOptions[] = {
@@ -72,50 +73,11 @@ constexpr option kLongOptions[] = {
     {"native", no_argument, nullptr, kOptionNative},
     {"hash", no_argument, nullptr, kOptionHash},
     {"quiet", no_argument, nullptr, kOptionQuiet},
+    {"force", no_argument, nullptr, 'f'},
     {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, kOptionVersion},
     {nullptr, 0, nullptr, 0},
 };
-
-bool ParseWhole(std::string_view text, int64_t low, int64_t high, int64_t* value) {
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
-    return AllDigits(text) && ec == std::errc() && end == text.data() + text.size() &&
-           *value >= low && *value <= high;
-}
-
-// Decimal seconds such as 90, 1.5 or .25, kept exactly to the nanosecond.
-bool ParseTime(std::string_view text, ShowTime* time) {
-    const size_t point = text.find('.');
-    const std::string_view whole = text.substr(0, point);
-    const std::string_view fraction =
-        point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
-    if ((whole.empty() && fraction.empty()) || (!whole.empty() && !AllDigits(whole)) ||
-        (!fraction.empty() && !AllDigits(fraction)) || fraction.size() > 9) {
-        return false;
-    }
-    int64_t seconds = 0;
-    if (!whole.empty() && !ParseWhole(whole, 0, kMaxSeconds, &seconds)) return false;
-    uint64_t nanoseconds = static_cast<uint64_t>(seconds) * kNanosecondsPerSecond;
-    uint64_t digitValue = kNanosecondsPerSecond / 10;
-    for (char c : fraction) {
-        nanoseconds += static_cast<uint64_t>(c - '0') * digitValue;
-        digitValue /= 10;
-    }
-    if (nanoseconds > kMaxSeconds * kNanosecondsPerSecond) return false;
-    time->nanoseconds = nanoseconds;
-    return true;
-}
-
-bool ParseTimeList(std::string_view text, std::vector<ShowTime>* times) {
-    times->clear();
-    while (true) {
-        const size_t comma = text.find(',');
-        ShowTime time;
-        if (!ParseTime(text.substr(0, comma), &time)) return false;
-        times->push_back(time);
-        if (comma == std::string_view::npos) return true;
-        text.remove_prefix(comma + 1);
-    }
-}
 
 bool EndsWith(std::string_view text, std::string_view tail) {
     if (text.size() < tail.size()) return false;
@@ -151,8 +113,6 @@ bool CheckCombination(CaptureOptions* o, bool endAfterGiven, bool everyGiven, bo
         *error = "--every and --at need --frames DIR";
     } else if (scaleGiven && o->native) {
         *error = "--scale and --native cannot both be given";
-    } else if (o->timed && o->seconds.nanoseconds == 0) {
-        *error = "--seconds needs more than 0 seconds";
     } else if (o->hash &&
                (o->wav == kStandardOutputName || o->contactSheet == kStandardOutputName)) {
         *error = "--hash prints on standard output, which an output named '-' takes";
@@ -168,80 +128,70 @@ bool CheckCombination(CaptureOptions* o, bool endAfterGiven, bool everyGiven, bo
 
 }  // namespace
 
-uint64_t FloorCount(ShowTime time, uint64_t perSecond) {
-    return static_cast<uint64_t>(static_cast<unsigned __int128>(time.nanoseconds) * perSecond /
-                                 kNanosecondsPerSecond);
-}
-
-uint64_t CeilCount(ShowTime time, uint64_t perSecond) {
-    const auto product = static_cast<unsigned __int128>(time.nanoseconds) * perSecond;
-    return static_cast<uint64_t>((product + kNanosecondsPerSecond - 1) / kNanosecondsPerSecond);
-}
-
 bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* error) {
     bool endAfterGiven = false;
     bool everyGiven = false;
     bool scaleGiven = false;
     opterr = 0;  // its messages would name the program by its path, not as ours do
-    for (int c; (c = getopt_long(argc, argv, ":h", kLongOptions, nullptr)) != -1;) {
-        if (c == ':') {
-            *error = OptionName(kLongOptions, optopt) + " needs a value";
-            return false;
-        }
-        if (c == '?') {
-            *error = RefusedOption(kLongOptions, optopt, argv[optind - 1]);
-            return false;
-        }
+    for (int c; (c = getopt_long(argc, argv, ":fh", kLongOptions, nullptr)) != -1;) {
+        if (OptionFault(c, kLongOptions, argv, error)) return false;
         const std::string_view value = optarg ? optarg : "";
+        const std::string name = OptionName(kLongOptions, c);
         int64_t number = 0;
         bool ok = true;
         switch (c) {
             case 'h':
                 o->help = true;
                 break;
+            case kOptionVersion:
+                o->version = true;
+                break;
+            case 'f':
+                o->force = true;
+                break;
             case kOptionFps:
-                ok = ParseWhole(value, kMinFps, kMaxFps, &number);
+                ok = ParseWholeOption(name, value, kMinFps, kMaxFps, &number, error);
                 o->framesPerSecond = static_cast<int32_t>(number);
                 break;
             case kOptionSeconds:
-                ok = ParseTime(value, &o->seconds);
+                ok = ParseTimeOption(name, value, false, &o->seconds, error);
                 o->timed = true;
                 break;
             case kOptionEndAfter:
-                ok = ParseTime(value, &o->endAfter);
+                ok = ParseTimeOption(name, value, true, &o->endAfter, error);
                 endAfterGiven = true;
                 break;
             case kOptionEscapeAt:
-                ok = ParseTime(value, &o->escapeTime);
+                ok = ParseTimeOption(name, value, true, &o->escapeTime, error);
                 o->escapeAt = true;
                 break;
             case kOptionEvery:
-                ok = ParseWhole(value, 1, UINT32_MAX, &number);
+                ok = ParseWholeOption(name, value, 1, UINT32_MAX, &number, error);
                 o->every = static_cast<uint32_t>(number);
                 everyGiven = true;
                 break;
             case kOptionAt:
-                ok = ParseTimeList(value, &o->at);
+                ok = ParseTimeListOption(name, value, &o->at, error);
                 break;
             case kOptionScale:
-                ok = ParseWhole(value, 1, kMaxScale, &number);
+                ok = ParseWholeOption(name, value, 1, kMaxScale, &number, error);
                 o->scale = static_cast<int32_t>(number);
                 scaleGiven = true;
                 break;
             case kOptionFrames:
-                o->framesDirectory = value;
+                ok = ParseFileOption(name, value, &o->framesDirectory, error);
                 break;
             case kOptionWav:
-                o->wav = value;
+                ok = ParseFileOption(name, value, &o->wav, error);
                 break;
             case kOptionVideo:
-                o->video = value;
+                ok = ParseFileOption(name, value, &o->video, error);
                 o->videoKind = EndsWith(value, ".mp4")   ? VideoKind::Mp4
                                : EndsWith(value, ".mkv") ? VideoKind::Mkv
                                                          : VideoKind::None;
                 break;
             case kOptionContactSheet:
-                o->contactSheet = value;
+                ok = ParseFileOption(name, value, &o->contactSheet, error);
                 break;
             case kOptionNative:
                 o->native = true;
@@ -253,18 +203,9 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
                 o->quiet = true;
                 break;
         }
-        if (optarg && value.empty()) ok = false;
-        if (!ok) {
-            *error = "bad value for " + OptionName(kLongOptions, c) + ": '" +
-                     std::string(value) + "'";
-            if (c == kOptionFps) *error += " (a whole number from 10 to 240)";
-            if (c == kOptionScale) *error += " (a whole number from 1 to 8)";
-            return false;
-        }
+        if (!ok) return false;
     }
-    if (optind < argc) {
-        *error = "unexpected argument '" + std::string(argv[optind]) + "'";
-        return false;
-    }
-    return o->help || CheckCombination(o, endAfterGiven, everyGiven, scaleGiven, error);
+    std::vector<std::string> operands;
+    if (!TakeOperands(argc, argv, optind, 0, 0, "operand", &operands, error)) return false;
+    return o->help || o->version || CheckCombination(o, endAfterGiven, everyGiven, scaleGiven, error);
 }
