@@ -67,6 +67,8 @@ struct Output {
 };
 
 Output output;
+// Set by the main thread, read by the mixing thread once per block.
+std::atomic<float> outputGain{1.0f};
 int32_t bufferLengthMs = kDefaultBufferLengthMs;
 std::atomic<bool> stopRequested{false};
 std::mutex mixMutex;
@@ -246,6 +248,10 @@ void MixBlock(int32_t w) {
         }
         song->samplesLeftInTick = left;
     }
+    const float gain = outputGain.load(std::memory_order_relaxed);
+    if (gain != 1.0f) {
+        for (float* at = block; at != block + blockFrames * kFloatsPerFrame; ++at) *at *= gain;
+    }
     ConvertToPcm16(output.ring + static_cast<size_t>(w) * blockFrames * kFloatsPerFrame, block,
                    blockFrames);
 }
@@ -297,6 +303,7 @@ bool OpenAudioOutput(int32_t rateHz) {
     static const bool closesAtExit = std::atexit(CloseAudioOutput) == 0;
     (void)closesAtExit;
     if (rateHz < kMinOutputRateHz || rateHz > kMaxOutputRateHz) return false;
+    outputGain.store(1.0f, std::memory_order_relaxed);
 
     std::lock_guard<std::mutex> lock(mixMutex);
     output.rateHz = rateHz;
@@ -393,6 +400,8 @@ HeardPeak FindHeardPeak() {
 uint64_t OutputMixedEndFrame() { return mixedEndFrame.load(std::memory_order_acquire); }
 
 int32_t OutputRateHz() { return output.rateHz; }
+
+void SetOutputGain(float gain) { outputGain.store(gain, std::memory_order_relaxed); }
 int32_t OutputBlockFrames() { return output.blockFrames; }
 int32_t OutputBlockCount() { return output.blockCount; }
 int32_t OutputRingFrames() { return output.ringFrames; }

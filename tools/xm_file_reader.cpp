@@ -96,12 +96,13 @@ uint16_t U16(const std::vector<uint8_t>& b, size_t at) {
     return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
 }
 
-// A fixed-size text field: up to its first NUL, trailing spaces dropped, other control bytes shown
-// as '?', so that a name never moves a terminal's cursor or breaks a JSON string.
+// A fixed-size text field: up to its first NUL, trailing spaces dropped, control bytes and those
+// of no known code page shown as '?', so that a name never moves a terminal's cursor, takes more
+// than one column or breaks a JSON string.
 std::string TextField(const std::vector<uint8_t>& b, size_t at, size_t count) {
     std::string text;
     for (size_t i = at; i < at + count && i < b.size() && b[i] != 0; ++i) {
-        text += b[i] < 0x20 || b[i] == 0x7F ? '?' : static_cast<char>(b[i]);
+        text += b[i] < 0x20 || b[i] >= 0x7F ? '?' : static_cast<char>(b[i]);
     }
     while (!text.empty() && text.back() == ' ') text.pop_back();
     return text;
