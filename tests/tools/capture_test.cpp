@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/capture/progress.h"
 #include "tools/capture/sha256.h"
 
 namespace {
@@ -98,6 +99,24 @@ bool HiddenRowsBlack(const fs::path& path) {
 
 // Rows of the contact sheet: a 4-pixel margin, then 200 + 22 pixels a row.
 uint32_t SheetRows(const fs::path& path) { return (PngSize(path).second - 4) / 222; }
+
+// The bar's line is shorter than the terminal: the frame count goes first, the time left last, and
+// the bar takes what room is over, 10 to 30 cells.
+TEST(CaptureProgress, FitsTheTerminalLeavingOutTheLeastUsefulFirst) {
+    const std::pair<int32_t, const char*> cases[] = {
+        {120, "[###############...............]  5000 frames  scene 3  71.43 s  2.5x  0:32 left"},
+        {80, "[##############...............]  5000 frames  scene 3  71.43 s  2.5x  0:32 left"},
+        {70, "[#########..........]  5000 frames  scene 3  71.43 s  2.5x  0:32 left"},
+        {45, "[######.......]  scene 3  71.43 s  0:32 left"},
+        {25, "[#####......]  0:32 left"},
+        {12, "0:32 left"},
+    };
+    for (const auto& [columns, expected] : cases) {
+        const std::string line = FormatProgressLine(5000, 10000, 3, 71.43, 2.5, 32.4, columns);
+        EXPECT_EQ(line, expected) << columns;
+        EXPECT_LT(line.size(), static_cast<size_t>(columns));
+    }
+}
 
 class Capture : public ::testing::Test {
    protected:
