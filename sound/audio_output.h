@@ -14,8 +14,9 @@ int32_t BufferLengthMs();
 // The rates the output opens at; the lowest keeps a voice's step below 256 values per frame.
 inline constexpr int32_t kMinOutputRateHz = 8000;
 inline constexpr int32_t kMaxOutputRateHz = 192000;
-// Opens the device at rateHz (kMinOutputRateHz..kMaxOutputRateHz), creates the voice pool and starts mixing. False
-// without a complete FileHooks set, for a rate outside that range, or when the device fails.
+// Opens the device at rateHz (kMinOutputRateHz..kMaxOutputRateHz), creates the voice pool and
+// starts mixing. False without a complete FileHooks set, for a rate outside that range, or when
+// the device fails.
 bool OpenAudioOutput(int32_t rateHz);
 // Scales everything mixed from the next block on (1 = as mixed; OpenAudioOutput sets 1): a live
 // player's volume.

@@ -92,8 +92,8 @@ bool OutputsAreApart(const Options& options, std::string* error) {
                 return false;
             }
             if (j > i && SameOutputFile(output, options.outputs[j])) {
-                *error = options.inputs[i] + " and " + options.inputs[j] + " would both render to " +
-                         output;
+                *error = options.inputs[i] + " and " + options.inputs[j] +
+                         " would both render to " + output;
                 return false;
             }
         }

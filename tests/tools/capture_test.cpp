@@ -267,7 +267,8 @@ TEST_F(Capture, KeepsExistingFilesUnlessForced) {
     }
     EXPECT_EQ(ReadText(P("show.wav")), "keep");
     EXPECT_EQ(ReadText(P("frames/frame-000000.png")), "keep");
-    const Outcome forced = Run("--seconds 0.1 -f --wav " + P("show.wav") + " --frames " + P("frames"));
+    const Outcome forced =
+        Run("--seconds 0.1 -f --wav " + P("show.wav") + " --frames " + P("frames"));
     EXPECT_EQ(forced.status, 0) << forced.err;
     EXPECT_EQ(fs::file_size(P("show.wav")), 44u + 4410u * 4u);
     EXPECT_EQ(PngSize(P("frames/frame-000000.png")), (std::pair<uint32_t, uint32_t>{320, 200}));

@@ -2,6 +2,7 @@
 // pointer to --help for each, and --help and --version on standard output.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -27,8 +28,10 @@ std::string ReadText(const fs::path& path) {
 }
 
 Outcome RunTool(const std::string& program, const std::string& args) {
-    const fs::path out = fs::temp_directory_path() / "command_line_test.out";
-    const fs::path err = fs::temp_directory_path() / "command_line_test.err";
+    // Named by the process: ctest runs each test in a process of its own, side by side.
+    const std::string stem = "command_line_test_" + std::to_string(getpid());
+    const fs::path out = fs::temp_directory_path() / (stem + ".out");
+    const fs::path err = fs::temp_directory_path() / (stem + ".err");
     const std::string command = "SDL_AUDIODRIVER=dummy timeout 20 " + program + " " + args +
                                 " >" + out.string() + " 2>" + err.string() + " </dev/null";
     const int raw = std::system(command.c_str());

@@ -166,10 +166,20 @@ TEST_F(Player, KeysMoveOneOrderHoldTheSoundAndQuit) {
 
 // The length shown is where the play ends: measured on a copy of the song, without a sound.
 TEST_F(Player, MeasuresTheLengthItPlaysOnceAndStepsTheVolumeBy3Db) {
-    Song* copy = CreateSong("three.xm", nullptr);
-    ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(MeasureSongOnce(copy), kSongFrames);
-    FreeSong(copy);
+    // Two loop ends on one channel never leave the pattern: it ends where xmrender ends it, after
+    // rows 0, 1, 0, 1, 2 of 6 ticks.
+    AddMemoryFile("endless.xm",
+                  WriteXm(MakeModule(1, 6, {0},
+                                     {MakePattern(4, 1,
+                                                  {{1, 0, ExtendedEffect(kExtendedPatternLoop, 1)},
+                                                   {2, 0, ExtendedEffect(kExtendedPatternLoop, 1)}})})));
+    for (const auto& [name, frames] : {std::pair{"three.xm", kSongFrames},
+                                       std::pair{"endless.xm", int64_t{5 * 6 * 882}}}) {
+        Song* copy = CreateSong(name, nullptr);
+        ASSERT_NE(copy, nullptr);
+        EXPECT_EQ(MeasureSongOnce(copy), frames) << name;
+        FreeSong(copy);
+    }
     EXPECT_TRUE(Silent(Mix(RingBlocks()), 0, RingBlocks() * OutputBlockFrames()));
 
     ASSERT_TRUE(StartPlayer(&session, song, true));

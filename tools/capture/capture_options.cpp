@@ -207,5 +207,6 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
     }
     std::vector<std::string> operands;
     if (!TakeOperands(argc, argv, optind, 0, 0, "operand", &operands, error)) return false;
-    return o->help || o->version || CheckCombination(o, endAfterGiven, everyGiven, scaleGiven, error);
+    return o->help || o->version ||
+           CheckCombination(o, endAfterGiven, everyGiven, scaleGiven, error);
 }

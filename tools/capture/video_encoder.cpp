@@ -145,8 +145,9 @@ bool StartVideo(VideoEncoder* video, const std::string& path, VideoKind kind,
     }
     const std::string folder = WorkFolder(video->output);
     // Work files of the capture's own, never committed.
-    if (!OpenOutputFile(&video->picture, folder + "/novaline-capture-picture", OutputMode::Replace) ||
-        !OpenOutputFile(&video->sound, folder + "/novaline-capture-sound", OutputMode::Replace) ||
+    const OutputMode own = OutputMode::Replace;
+    if (!OpenOutputFile(&video->picture, folder + "/novaline-capture-picture", own) ||
+        !OpenOutputFile(&video->sound, folder + "/novaline-capture-sound", own) ||
         !OpenWavStream(&video->wav, video->sound.file, kSoundRateHz, kStereo, kWavUnknownFrames)) {
         *error = "cannot write the video's work files in " + folder + ": " + std::strerror(errno);
         return false;

@@ -71,7 +71,8 @@ int64_t MeasureSongOnce(Song* song);
 // the session holds. False when the song does not start.
 bool StartPlayer(PlayerSession* session, Song* song, bool loop);
 // Acts on a key: Pause holds or lets go, Back and On move one order from the one heard (or asked
-// for and not heard yet), Louder and Softer change the volume by kVolumeStepDb; true for Quit. Once the song has ended only Quit acts.
+// for and not heard yet), Louder and Softer change the volume by kVolumeStepDb; true for Quit.
+// Once the song has ended only Quit acts.
 bool ApplyPlayerKey(PlayerSession* session, PlayerKey key);
 // Follows the sound heard (the elapsed time, the end of the song); call it a few times a second.
 // False once a song played once has ended and all of it has been heard.
