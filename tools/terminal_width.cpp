@@ -16,6 +16,7 @@ void WatchTerminalWidth() {
     struct sigaction action {};
     action.sa_handler = OnWindowChange;
     sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
     sigaction(SIGWINCH, &action, nullptr);
 }
 

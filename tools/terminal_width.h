@@ -7,7 +7,8 @@
 // Columns when the terminal does not say.
 inline constexpr int32_t kDefaultColumns = 80;
 
-// Installs the SIGWINCH handler (without SA_RESTART, so a wait ends at once to redraw).
+// Installs the SIGWINCH handler. With SA_RESTART: a write to a pipe is not broken off by a resize;
+// a wait in poll() ends at once all the same (it is never restarted), so a player redraws.
 void WatchTerminalWidth();
 // The columns of the terminal on `fd`, kDefaultColumns when it gives none.
 int32_t TerminalColumns(int fd);
