@@ -20,7 +20,7 @@ const char kCaptureUsage[] =
     "  --seconds S          stop after S seconds of show time\n"
     "  --end-after S        hold Escape once scene 8 has run S seconds (default 10)\n"
     "  --escape-at T        press Escape at show time T, ending the scene running then\n"
-    "  --frames DIR         PNG frames DIR/frame-NNNNNN.png, 320 x 200\n"
+    "  --frames DIR         PNG frames DIR/frame-NNNNNN.png, 320 x 200 (DIR must exist)\n"
     "  --every N            only every Nth frame (0, N, 2N, ...)\n"
     "  --at T1,T2,...       only the frames on screen at these show times\n"
     "  --wav FILE           every sample played, 16-bit stereo 44100 Hz ('-': standard output)\n"
