@@ -21,7 +21,6 @@ namespace {
 // Half the ring: SetBufferLength(100) makes a ring of 200 ms, ten blocks of 20 ms.
 constexpr const char* kNoSoundDevice = "no sound device: the show runs silent\n";
 constexpr int32_t kAudioBufferMs = 100;
-constexpr int32_t kOutputRateHz = 44100;
 constexpr uint32_t kModeWidth = 320;
 constexpr uint32_t kModeHeight = 200;
 constexpr uint32_t kModeBitsPerPixel = 16;
@@ -33,7 +32,7 @@ int RunDemo() {
     SetBufferLength(kAudioBufferMs);
     // Without sound the show runs silent, saying so once; without a Song its clock stays at 0, so
     // every scene waits for Escape.
-    if (!OpenAudioOutput(kOutputRateHz)) std::fputs(kNoSoundDevice, stderr);
+    if (!OpenAudioOutput(kShowOutputRateHz)) std::fputs(kNoSoundDevice, stderr);
     showSong = CreateSong("quindolo.xm", nullptr);
 
     // The effects' tables; the wave plane's map follows the frame buffer.

@@ -18,8 +18,6 @@ namespace {
 
 constexpr int32_t kBlockMs = 20;
 constexpr int32_t kDefaultBufferLengthMs = 200;
-constexpr int32_t kMinRateHz = 8000;     // keeps a voice's step below 256 values per frame
-constexpr int32_t kMaxRateHz = 192000;
 constexpr int32_t kFloatsPerFrame = 2;
 constexpr size_t kMixBufferAlignBytes = 16;
 constexpr size_t kMixBufferSlackBytes = 256;
@@ -38,6 +36,8 @@ struct Output {
 };
 
 Output output;
+// Set by the main thread, read by the mixing thread once per block.
+std::atomic<float> outputGain{1.0f};
 int32_t bufferLengthMs = kDefaultBufferLengthMs;
 std::atomic<bool> stopRequested{false};
 std::mutex mixMutex;
@@ -99,6 +99,10 @@ void MixBlock(int32_t w) {
         }
         song->samplesLeftInTick = left;
     }
+    const float gain = outputGain.load(std::memory_order_relaxed);
+    if (gain != 1.0f) {
+        for (float* at = block; at != block + blockFrames * kFloatsPerFrame; ++at) *at *= gain;
+    }
     ConvertToPcm16(output.ring + static_cast<size_t>(w) * blockFrames * kFloatsPerFrame, block,
                    blockFrames);
 }
@@ -142,7 +146,8 @@ bool OpenAudioOutput(int32_t rateHz) {
     // destroyed. Registered after `output` exists, so it runs before `output` is torn down.
     static const bool closesAtExit = std::atexit(CloseAudioOutput) == 0;
     (void)closesAtExit;
-    if (rateHz < kMinRateHz || rateHz > kMaxRateHz) return false;
+    if (rateHz < kMinOutputRateHz || rateHz > kMaxOutputRateHz) return false;
+    outputGain.store(1.0f, std::memory_order_relaxed);
 
     std::lock_guard<std::mutex> lock(mixMutex);
     output.rateHz = rateHz;
@@ -211,6 +216,8 @@ uint64_t OutputHeardFrames() {
 }
 
 int32_t OutputRateHz() { return output.rateHz; }
+
+void SetOutputGain(float gain) { outputGain.store(gain, std::memory_order_relaxed); }
 int32_t OutputBlockFrames() { return output.blockFrames; }
 int32_t OutputBlockCount() { return output.blockCount; }
 int32_t OutputRingFrames() { return output.ringFrames; }

@@ -12,9 +12,16 @@
 // next OpenAudioOutput, whose ring holds twice that (SetBufferLength(100) gives a 200 ms ring).
 bool SetBufferLength(int32_t ms);
 int32_t BufferLengthMs();
-// Opens the device at rateHz (8000..192000), creates the voice pool and starts mixing. False
-// without a complete FileHooks set, for a rate outside that range, or when the device fails.
+// The rates the output opens at; the lowest keeps a voice's step below 256 values per frame.
+inline constexpr int32_t kMinOutputRateHz = 8000;
+inline constexpr int32_t kMaxOutputRateHz = 192000;
+// Opens the device at rateHz (kMinOutputRateHz..kMaxOutputRateHz), creates the voice pool and
+// starts mixing. False without a complete FileHooks set, for a rate outside that range, or when
+// the device fails.
 bool OpenAudioOutput(int32_t rateHz);
+// Scales everything mixed from the next block on (1 = as mixed; OpenAudioOutput sets 1): a live
+// player's volume.
+void SetOutputGain(float gain);
 // Stops mixing and releases the device, the voice pool and the buffers; safe when nothing is open.
 void CloseAudioOutput();
 // The mixing thread's routine: polls the device every 2 ms until the output closes.

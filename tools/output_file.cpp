@@ -1,6 +1,7 @@
 #include "tools/output_file.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -177,6 +178,20 @@ bool OpenInPlace(OutputFile* output, const std::string& path, bool* regular) {
     return false;
 }
 
+// Gives the temporary the target's name; a file kept by OutputMode::Keep that appeared there since
+// the open stays (EEXIST), where the file system can tell.
+bool RenameTemporary(const OutputFile& output) {
+    const char* from = output.temporary.c_str();
+    const char* to = output.target.c_str();
+    if (output.mode == OutputMode::Replace) return std::rename(from, to) == 0;
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system without the flag: a hard link is made only where no name is.
+    if (link(from, to) != 0) return false;
+    unlink(from);
+    return true;
+}
+
 }  // namespace
 
 void RemoveTemporariesOnSignals() {
@@ -192,8 +207,9 @@ void RemoveTemporariesOnSignals() {
     }
 }
 
-bool OpenOutputFile(OutputFile* output, const std::string& path) {
+bool OpenOutputFile(OutputFile* output, const std::string& path, OutputMode mode) {
     *output = OutputFile{};
+    output->mode = mode;
     if (path == kStandardOutputName) {
         output->file = stdout;
         output->target = path;
@@ -206,7 +222,39 @@ bool OpenOutputFile(OutputFile* output, const std::string& path) {
         if (!regular) return false;
     }
     std::string target;
-    return FollowLinks(path, &target) && OpenTemporary(output, target);
+    if (!FollowLinks(path, &target)) return false;
+    // The temporary comes first: a name that cannot be written is "not writable" before it is
+    // "already there".
+    if (!OpenTemporary(output, target)) {
+        // A folder that exists but takes no new file (read-only, or one of the kernel's such as
+        // /proc) is not writable, whatever word the creation failed with.
+        const int error = errno;
+        const fs::path folder = fs::path(target).parent_path();
+        struct stat folderStatus {};
+        const bool folderExists = stat(folder.empty() ? "." : folder.c_str(), &folderStatus) == 0 &&
+                                  S_ISDIR(folderStatus.st_mode);
+        errno = folderExists && (error == ENOENT || error == EPERM || error == EROFS) ? EACCES
+                                                                                      : error;
+        return false;
+    }
+    if (mode == OutputMode::Keep && lstat(target.c_str(), &status) == 0) {
+        DiscardOutputFile(output);
+        errno = EEXIST;
+        return false;
+    }
+    return true;
+}
+
+std::string CannotWrite(const std::string& path, int error) {
+    std::string reason;
+    switch (error) {
+        case EEXIST: reason = "the file already exists (-f replaces it)"; break;
+        case EACCES:
+        case EPERM:
+        case EROFS: reason = "not writable"; break;
+        default: reason = std::strerror(error); break;
+    }
+    return "cannot write " + path + ": " + reason;
 }
 
 bool CloseOutputFile(OutputFile* output) {
@@ -237,7 +285,7 @@ bool CommitOutputFile(OutputFile* output) {
     if (!CloseOutputFile(output)) return false;
     if (output->temporary.empty()) return true;
     SignalsHeld held;
-    if (std::rename(output->temporary.c_str(), output->target.c_str()) != 0) {
+    if (!RenameTemporary(*output)) {
         RemoveTemporary(output);
         return false;
     }

@@ -5,11 +5,16 @@
 // the file it names, and that file is the one replaced or written.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
 // The output name that means standard output.
 inline constexpr char kStandardOutputName[] = "-";
+
+// Whether a regular file already at the name may be replaced. A user's file is kept unless the
+// user asked (-f); files the build makes are replaced.
+enum class OutputMode : uint8_t { Keep, Replace };
 
 struct OutputFile {
     std::FILE* file = nullptr;  // where to write; null once closed
@@ -19,6 +24,7 @@ struct OutputFile {
     // the machine cannot leave the name empty. Set after the open; a tool writing thousands of
     // small files (captured frames) turns it off, where it would cost more than the rest.
     bool syncBeforeRename = true;
+    OutputMode mode = OutputMode::Keep;
 };
 
 // On SIGINT, SIGTERM, SIGHUP and SIGPIPE, removes every temporary still open and ends the
@@ -26,8 +32,13 @@ struct OutputFile {
 // A signal ignored when this is called stays ignored. Call once, before the first open.
 void RemoveTemporariesOnSignals();
 
-// Opens `path` for writing; false with errno set when it cannot be written (EISDIR for a folder).
-bool OpenOutputFile(OutputFile* output, const std::string& path);
+// Opens `path` for writing; false with errno set when it cannot be written (EISDIR for a folder,
+// EEXIST for a file kept by OutputMode::Keep, EACCES for a folder that takes no new file). The
+// commit keeps a file that appeared at the name meanwhile, too.
+bool OpenOutputFile(OutputFile* output, const std::string& path, OutputMode mode);
+
+// "cannot write PATH: REASON" for an open, write or commit that failed with `error` (an errno).
+std::string CannotWrite(const std::string& path, int error);
 
 // Writes out what is buffered (to the disk itself for a temporary) and closes the file; the
 // temporary keeps its own name. A tool writing several files closes them all before it commits

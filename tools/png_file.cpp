@@ -23,6 +23,10 @@ struct PngWrite {
 // higher levels shrink them little for much more time.
 constexpr int kCompressionLevel = 3;
 
+// libpng's own handler would print a second line of its own; the caller's one line names the
+// system's reason instead.
+[[noreturn]] void JumpOnError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+
 }  // namespace
 
 bool WritePngRgbTo(std::FILE* file, int32_t width, int32_t height, const uint8_t* rgb,
@@ -32,7 +36,7 @@ bool WritePngRgbTo(std::FILE* file, int32_t width, int32_t height, const uint8_t
         return false;
     }
     PngWrite w;
-    w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpOnError, nullptr);
     if (w.png) w.info = png_create_info_struct(w.png);
     if (!w.info) {
         *error = "out of memory";
@@ -63,10 +67,10 @@ bool WritePngRgbTo(std::FILE* file, int32_t width, int32_t height, const uint8_t
 }
 
 bool WritePngRgb(const std::string& path, int32_t width, int32_t height, const uint8_t* rgb,
-                 std::string* error, bool durable) {
+                 std::string* error, bool durable, bool replace) {
     OutputFile output;
-    if (!OpenOutputFile(&output, path)) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
+    if (!OpenOutputFile(&output, path, replace ? OutputMode::Replace : OutputMode::Keep)) {
+        *error = CannotWrite(path, errno);
         return false;
     }
     output.syncBeforeRename = durable;
@@ -77,7 +81,7 @@ bool WritePngRgb(const std::string& path, int32_t width, int32_t height, const u
         return false;
     }
     if (!CommitOutputFile(&output)) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
+        *error = CannotWrite(path, errno);
         return false;
     }
     return true;

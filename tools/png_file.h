@@ -12,9 +12,11 @@
 // reason in *error, when the file cannot be written.
 bool WritePngRgb(const std::string& path, int32_t width, int32_t height,
                  const std::vector<uint8_t>& rgb, std::string* error);
-// `durable`: the file reaches the disk itself before it takes its name (tools/output_file.h).
+// `durable`: the file reaches the disk itself before it takes its name (tools/output_file.h);
+// `replace`: a file already at the name may be replaced (the build's previews), or is kept (a
+// user's, unless asked).
 bool WritePngRgb(const std::string& path, int32_t width, int32_t height, const uint8_t* rgb,
-                 std::string* error, bool durable = true);
+                 std::string* error, bool durable = true, bool replace = true);
 
 // The same picture written to a file the caller opened and closes; false, with the reason in
 // *error, when a write fails.

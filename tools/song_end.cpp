@@ -2,16 +2,40 @@
 
 #include <algorithm>
 
+#include "replay/channel.h"
 #include "sound/module.h"
 
 namespace {
 
 constexpr int32_t kPositions = 256;  // orders and rows a position can have
+// Loops that go back more often than this in one play are left to the 20-minute cap.
+constexpr size_t kMaxLoopStates = 4096;
+
+// FNV-1a over the position and every channel's loop start and count. 64 bits: a false match among
+// a few thousand states is not to be expected.
+uint64_t LoopState(const Song* song, int32_t order, int32_t row) {
+    uint64_t hash = 14695981039346656037ull;
+    const auto add = [&hash](int32_t value) {
+        for (int shift = 0; shift < 32; shift += 8) {
+            hash = (hash ^ (static_cast<uint32_t>(value) >> shift & 0xFF)) * 1099511628211ull;
+        }
+    };
+    add(order);
+    add(row);
+    for (int32_t c = 0; c < song->channelCount && song->channels; ++c) {
+        add(song->channels[c].loopStartRow);
+        add(song->channels[c].loopCount);
+    }
+    return hash;
+}
 
 }  // namespace
 
 void ForgetPlayedPositions(PlayedPositions* played) {
     played->seen.assign(static_cast<size_t>(kPositions * kPositions), 0);
+    played->loopStates.reserve(kMaxLoopStates);
+    played->loopStates.clear();
+    played->lastRow = -1;
 }
 
 TickStart BeginTick(const Song* song) { return {song->tick, song->nextOrder >= 0}; }
@@ -23,7 +47,14 @@ bool TickRepeatsSong(PlayedPositions* played, const Song* song, TickStart begun)
     const int32_t order = song->order.load(std::memory_order_relaxed) & (kPositions - 1);
     const int32_t row = song->row.load(std::memory_order_relaxed) & (kPositions - 1);
     uint8_t& seen = played->seen[static_cast<size_t>(order * kPositions + row)];
+    const bool wentBack = !begun.changesOrder && row <= played->lastRow;
+    played->lastRow = row;
     if (begun.changesOrder && seen) return true;
     seen = 1;
+    if (!wentBack) return false;
+    const uint64_t state = LoopState(song, order, row);
+    std::vector<uint64_t>& states = played->loopStates;
+    if (std::find(states.begin(), states.end(), state) != states.end()) return true;
+    if (states.size() < states.capacity()) states.push_back(state);
     return false;
 }

@@ -4,7 +4,6 @@
 #include <getopt.h>
 
 #include <cerrno>
-#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +15,7 @@
 #include "sound/audio_output.h"
 #include "sound/module.h"
 #include "replay/song_control.h"
+#include "sound/xm_format.h"
 #include "tools/command_line.h"
 #include "tools/output_file.h"
 #include "tools/song_render.h"
@@ -24,126 +24,86 @@
 
 namespace {
 
+constexpr char kTool[] = "xmrender";
 constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
 constexpr int32_t kDefaultRateHz = 44100;
-constexpr int32_t kMinRateHz = 8000;
-constexpr int32_t kMaxRateHz = 192000;
 constexpr int32_t kStereo = 2;
 constexpr char kUsage[] =
-    "usage: xmrender [--rate HZ] [--seconds S] [--trace FILE] [-o OUT.wav] INPUT.xm\n"
-    "       xmrender --info INPUT.xm\n"
-    "       xmrender --help\n"
+    "usage: xmrender [-f] [--rate HZ] [--seconds S] [--trace FILE] [-o OUT.wav] INPUT.xm...\n"
+    "       xmrender --info INPUT.xm...\n"
+    "       xmrender --help | --version\n"
     "\n"
-    "Renders INPUT.xm offline, as fast as the machine goes, to a 16-bit stereo WAV file.\n"
+    "Renders each INPUT.xm offline, as fast as the machine goes, to a 16-bit stereo WAV file.\n"
     "  --rate HZ     output rate, 8000..192000 (default 44100)\n"
     "  --seconds S   exactly floor(S x HZ) frames, looping the song as it would play; without\n"
-    "                it the song is rendered once, up to the row where it would repeat\n"
-    "                (at most 20 minutes)\n"
-    "  --trace FILE  CSV of every Voice after every tick of the output\n"
-    "  -o OUT.wav    the WAV file (default: INPUT with the extension .wav)\n"
-    "                FILE or OUT.wav '-' is standard output\n"
-    "  --info        print the module's summary as JSON instead of rendering\n"
-    "  --help        print this text\n";
-
-// Seconds as typed, kept as decimal digits so that floor(S x rate) is exact.
-struct Seconds {
-    uint64_t whole;
-    std::string fraction;  // digits after the point
-};
+    "                it the song is rendered once, up to where it would repeat (at most 20\n"
+    "                minutes)\n"
+    "  --trace FILE  CSV of every Voice after every tick of the output (one input only)\n"
+    "  -o OUT.wav    the WAV file (one input only; default: each INPUT with the extension\n"
+    "                .wav); FILE or OUT.wav '-' is standard output\n"
+    "  -f, --force   replace files that exist already\n"
+    "  --info        print each module's summary as one line of JSON instead of rendering\n"
+    "  --help        print this text\n"
+    "  --version     print the version\n";
 
 struct Options {
     bool help = false;
+    bool version = false;
     bool info = false;
+    bool force = false;
     int32_t rateHz = kDefaultRateHz;
     int64_t frames = kRenderOnce;
     std::string trace;
-    std::string output;
-    std::string input;
+    std::string output;  // given with -o, for the one input
+    std::vector<std::string> inputs;
+    std::vector<std::string> outputs;  // one for each input
 };
 
-bool ParseRate(std::string_view text, int32_t* rateHz, std::string* error) {
-    int32_t value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (!AllDigits(text) || ec != std::errc() || end != text.data() + text.size() ||
-        value < kMinRateHz || value > kMaxRateHz) {
-        *error = "--rate needs a whole number of Hz from 8000 to 192000, not '" +
-                 std::string(text) + "'";
-        return false;
-    }
-    *rateHz = value;
-    return true;
-}
-
-bool ParseSeconds(std::string_view text, Seconds* seconds, std::string* error) {
-    if (!text.empty() && text[0] == '-') {
-        *error = "--seconds cannot be negative: '" + std::string(text) + "'";
-        return false;
-    }
-    const size_t point = text.find('.');
-    const std::string_view whole = text.substr(0, point);
-    const std::string_view fraction =
-        point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
-    const bool wholeOk = whole.empty() || AllDigits(whole);
-    const bool fractionOk = point == std::string_view::npos || fraction.empty() ||
-                            AllDigits(fraction);
-    uint64_t value = 0;
-    const bool fits = whole.empty() ||
-                      std::from_chars(whole.data(), whole.data() + whole.size(), value).ec ==
-                          std::errc();
-    if (!wholeOk || !fractionOk || (whole.empty() && fraction.empty()) || !fits) {
-        *error = "--seconds needs a number of seconds such as 90 or 1.5, not '" +
-                 std::string(text) + "'";
-        return false;
-    }
-    *seconds = Seconds{value, std::string(fraction)};
-    return true;
-}
-
-// floor(S x rate) without rounding error: the fraction's digits are multiplied in from the last
-// one, each carry being the floor of the value so far over ten.
-bool SecondsToFrames(const Seconds& seconds, int32_t rateHz, int64_t* frames) {
-    uint64_t carry = 0;
-    for (size_t i = seconds.fraction.size(); i-- > 0;) {
-        carry = (static_cast<uint64_t>(seconds.fraction[i] - '0') * rateHz + carry) / 10;
-    }
-    const uint64_t limit = WavMaxFrames(kStereo);
-    if (seconds.whole > limit / static_cast<uint64_t>(rateHz)) return false;
-    const uint64_t total = seconds.whole * static_cast<uint64_t>(rateHz) + carry;
-    if (total > limit) return false;
-    *frames = static_cast<int64_t>(total);
-    return true;
-}
-
 // Long options without a short form are told apart by these values, past any character.
-enum LongOption { kOptionRate = 256, kOptionSeconds, kOptionTrace, kOptionInfo };
+enum LongOption { kOptionRate = 256, kOptionSeconds, kOptionTrace, kOptionInfo, kOptionVersion };
 
 constexpr option kLongOptions[] = {
     {"rate", required_argument, nullptr, kOptionRate},
     {"seconds", required_argument, nullptr, kOptionSeconds},
     {"trace", required_argument, nullptr, kOptionTrace},
     {"info", no_argument, nullptr, kOptionInfo},
+    {"force", no_argument, nullptr, 'f'},
     {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, kOptionVersion},
     {nullptr, 0, nullptr, 0},
 };
 
-// An output that is the input, or both outputs one file, would destroy what the other writes.
+// An input named "-" is a file of that name, not standard input.
+std::string InputPath(const std::string& input) {
+    return input == kStandardOutputName ? "./-" : input;
+}
+
+// An output that is an input, or two outputs one file, would destroy what the other writes.
 bool OutputsAreApart(const Options& options, std::string* error) {
     if (options.output == kStandardOutputName && options.trace == kStandardOutputName) {
         *error = "-o - and --trace - cannot both go to standard output";
         return false;
     }
-    // An input named "-" is a file of that name, not standard output.
-    const std::string input = options.input == kStandardOutputName ? "./-" : options.input;
-    if (SameOutputFile(input, options.output)) {
-        *error = "the output " + options.output + " is the input file";
-        return false;
+    for (size_t i = 0; i < options.inputs.size(); ++i) {
+        const std::string& output = options.outputs[i];
+        for (size_t j = 0; j < options.inputs.size(); ++j) {
+            if (SameOutputFile(InputPath(options.inputs[j]), output)) {
+                *error = "the output " + output + " is the input file " + options.inputs[j];
+                return false;
+            }
+            if (j > i && SameOutputFile(output, options.outputs[j])) {
+                *error = options.inputs[i] + " and " + options.inputs[j] +
+                         " would both render to " + output;
+                return false;
+            }
+        }
     }
-    if (!options.trace.empty() && SameOutputFile(input, options.trace)) {
+    if (options.trace.empty()) return true;
+    if (SameOutputFile(InputPath(options.inputs[0]), options.trace)) {
         *error = "the trace " + options.trace + " is the input file";
         return false;
     }
-    if (!options.trace.empty() && SameOutputFile(options.output, options.trace)) {
+    if (SameOutputFile(options.outputs[0], options.trace)) {
         *error = "-o and --trace name the same file";
         return false;
     }
@@ -153,60 +113,101 @@ bool OutputsAreApart(const Options& options, std::string* error) {
 // False with `error` set for a command line that cannot be followed.
 bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
     bool timed = false;
-    Seconds seconds{};
+    TimeValue seconds;
+    int64_t number = 0;
     opterr = 0;  // its messages would name the program by its path, not as ours do
-    for (int c; (c = getopt_long(argc, argv, ":ho:", kLongOptions, nullptr)) != -1;) {
-        if (c == ':') {
-            *error = OptionName(kLongOptions, optopt) + " needs a value";
-            return false;
-        }
-        if (c == '?') {
-            *error = RefusedOption(kLongOptions, optopt, argv[optind - 1]);
-            return false;
-        }
-        if ((c == 'o' || c == kOptionTrace) && *optarg == '\0') {
-            *error = OptionName(kLongOptions, c) + " needs a file name, not an empty one";
-            return false;
-        }
+    for (int c; (c = getopt_long(argc, argv, ":fho:", kLongOptions, nullptr)) != -1;) {
+        if (OptionFault(c, kLongOptions, argv, error)) return false;
+        const std::string name = OptionName(kLongOptions, c);
+        bool ok = true;
         switch (c) {
             case 'h': options->help = true; break;
+            case kOptionVersion: options->version = true; break;
+            case 'f': options->force = true; break;
             case kOptionInfo: options->info = true; break;
             case kOptionRate:
-                if (!ParseRate(optarg, &options->rateHz, error)) return false;
+                ok = ParseWholeOption(name, optarg, kMinOutputRateHz, kMaxOutputRateHz, &number,
+                                      error);
+                options->rateHz = static_cast<int32_t>(number);
                 break;
             case kOptionSeconds:
-                if (!ParseSeconds(optarg, &seconds, error)) return false;
+                ok = ParseTimeOption(name, optarg, true, &seconds, error);
                 timed = true;
                 break;
-            case kOptionTrace: options->trace = optarg; break;
-            case 'o': options->output = optarg; break;
+            case kOptionTrace: ok = ParseFileOption(name, optarg, &options->trace, error); break;
+            case 'o': ok = ParseFileOption(name, optarg, &options->output, error); break;
         }
+        if (!ok) return false;
     }
-    if (optind < argc) options->input = argv[optind];
-    if (optind + 1 < argc) {
-        *error = "one input file only, not also " + std::string(argv[optind + 1]);
+    if (options->help || options->version) return true;
+    if (!TakeOperands(argc, argv, optind, 1, -1, "input file", &options->inputs, error)) {
         return false;
     }
-    if (options->help) return true;
-    if (options->input.empty()) {
-        *error = "no input file";
+    const size_t count = options->inputs.size();
+    if (count > 1 && !options->info && (!options->output.empty() || !options->trace.empty())) {
+        *error = std::string(options->output.empty() ? "--trace" : "-o") + " names one file, but " +
+                 std::to_string(count) + " inputs are given";
         return false;
     }
     // The rate may follow --seconds on the line, so the length is known only here.
-    if (timed && !SecondsToFrames(seconds, options->rateHz, &options->frames)) {
-        *error = "--seconds is too long for one WAV file";
-        return false;
+    if (timed) {
+        const uint64_t frames = FloorCount(seconds, static_cast<uint64_t>(options->rateHz));
+        if (frames > WavMaxFrames(kStereo)) {
+            *error = "--seconds is too long for one WAV file at " +
+                     std::to_string(options->rateHz) + " Hz (at most " +
+                     std::to_string(WavMaxFrames(kStereo) / options->rateHz) + " seconds)";
+            return false;
+        }
+        options->frames = static_cast<int64_t>(frames);
     }
-    if (options->output.empty()) {
-        std::filesystem::path derived(options->input);
+    for (const std::string& input : options->inputs) {
+        if (!options->output.empty()) {
+            options->outputs.push_back(options->output);
+            continue;
+        }
+        std::filesystem::path derived(input);
         derived.replace_extension(".wav");
         // A module already named .wav must not be overwritten by its own render.
-        options->output = derived == options->input ? options->input + ".wav" : derived.string();
+        options->outputs.push_back(derived == input ? input + ".wav" : derived.string());
     }
     return options->info || OutputsAreApart(*options, error);
 }
 
-void PrintInfo(const Song* song) {
+// A name as a JSON string; the reader made every byte printable ASCII.
+std::string JsonText(const std::string& text) {
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+std::string JsonTexts(const std::vector<std::string>& texts) {
+    std::string list;
+    for (const std::string& text : texts) list += (list.empty() ? "" : ", ") + JsonText(text);
+    return "[" + list + "]";
+}
+
+// How long the song plays once, as a render to its end finds it; false when the output does not
+// open.
+bool SongDuration(Song* song, double* seconds, bool* capped) {
+    if (!OpenAudioOutput(kDefaultRateHz)) return false;
+    RenderResult result{};
+    const bool ok = RenderSong(song, RenderSettings{kRenderOnce, nullptr, nullptr}, &result);
+    CloseAudioOutput();
+    *seconds = static_cast<double>(result.frames) / kDefaultRateHz;
+    *capped = result.capped;
+    return ok;
+}
+
+int PrintInfo(Song* song, const XmFileSummary& summary) {
+    double seconds = 0;
+    bool capped = false;
+    if (!SongDuration(song, &seconds, &capped)) {
+        std::fprintf(stderr, "xmrender: the song's length cannot be measured\n");
+        return kExitFailure;
+    }
     int32_t samples = 0;
     for (int32_t i = 0; i < song->instrumentCount; ++i) {
         samples += song->instruments[i].sampleCount;
@@ -217,16 +218,20 @@ void PrintInfo(const Song* song) {
         orders += std::to_string(song->orderTable[k]);
     }
     std::printf(
-        "{\"channels\": %d, \"songLength\": %d, \"restartPosition\": %d, \"orders\": [%s], "
+        "{\"title\": %s, \"tracker\": %s, \"durationSeconds\": %.3f, \"durationCapped\": %s, "
+        "\"channels\": %d, \"songLength\": %d, \"restartPosition\": %d, \"orders\": [%s], "
         "\"patterns\": %d, \"instruments\": %d, \"samples\": %d, \"speed\": %d, \"bpm\": %d, "
-        "\"frequencyTable\": \"%s\"}\n",
-        song->channelCount, song->songLength, song->restartPosition, orders.c_str(),
-        song->patternSlots, song->instrumentCount, samples, song->defaultSpeed, song->defaultBpm,
-        (song->flags & kLinearFrequencyFlag) ? "linear" : "amiga");
+        "\"frequencyTable\": \"%s\", \"instrumentNames\": %s, \"sampleNames\": %s}\n",
+        JsonText(summary.title).c_str(), JsonText(summary.tracker).c_str(), seconds,
+        capped ? "true" : "false", song->channelCount, song->songLength, song->restartPosition,
+        orders.c_str(), song->patternSlots, song->instrumentCount, samples, song->defaultSpeed,
+        song->defaultBpm, (song->flags & kLinearFrequencyFlag) ? "linear" : "amiga",
+        JsonTexts(summary.instrumentNames).c_str(), JsonTexts(summary.sampleNames).c_str());
+    return 0;
 }
 
-void ReportUnwritable(const std::string& path) {
-    std::fprintf(stderr, "xmrender: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+void ReportUnwritable(const std::string& path, int error) {
+    std::fprintf(stderr, "xmrender: %s\n", CannotWrite(path, error).c_str());
 }
 
 std::string SongTime(int64_t frames, int32_t rateHz) {
@@ -241,20 +246,21 @@ std::string SongTime(int64_t frames, int32_t rateHz) {
 
 // A failed render leaves every name as it was, but where the trace's rename fails after the WAV's
 // went through: the WAV is complete then, and stays.
-int Render(const Options& options, Song* song) {
+int Render(const Options& options, const std::string& output, Song* song) {
     if (!OpenAudioOutput(options.rateHz)) {
         std::fprintf(stderr, "xmrender: the audio output does not open at %d Hz\n",
                      options.rateHz);
         return kExitFailure;
     }
 
+    const OutputMode mode = options.force ? OutputMode::Replace : OutputMode::Keep;
     OutputFile wavFile;
     OutputFile traceFile;
     WavFile wav{};
-    bool ok = OpenOutputFile(&wavFile, options.output);
-    if (!ok) ReportUnwritable(options.output);
-    if (ok && !options.trace.empty() && !OpenOutputFile(&traceFile, options.trace)) {
-        ReportUnwritable(options.trace);
+    bool ok = OpenOutputFile(&wavFile, output, mode);
+    if (!ok) ReportUnwritable(output, errno);
+    if (ok && !options.trace.empty() && !OpenOutputFile(&traceFile, options.trace, mode)) {
+        ReportUnwritable(options.trace, errno);
         ok = false;
     }
     // A render of known length gets its exact header at once; one played once to its end gets the
@@ -262,46 +268,60 @@ int Render(const Options& options, Song* song) {
     if (ok) {
         ok = OpenWavStream(&wav, wavFile.file, options.rateHz, kStereo,
                            options.frames == kRenderOnce ? kWavUnknownFrames : options.frames);
-        if (!ok) ReportUnwritable(options.output);
+        if (!ok) ReportUnwritable(output, errno);
     }
 
     RenderResult result{};
     if (ok) {
         ok = RenderSong(song, RenderSettings{options.frames, &wav, traceFile.file}, &result) &&
              FinishWav(&wav);
-        if (!ok) std::fprintf(stderr, "xmrender: writing the output failed\n");
+        const int error = errno;
+        // The file whose write failed is named, with the system's reason.
+        if (!ok) {
+            const bool traceFailed = traceFile.file && std::ferror(traceFile.file);
+            ReportUnwritable(traceFailed ? options.trace : output, error);
+        }
     }
     CloseAudioOutput();
     // Both are written out before either takes its name, so that a last write failing in one
     // leaves both names as they were.
     const auto unwritable = [&ok](const std::string& path) {
-        ReportUnwritable(path);
+        ReportUnwritable(path, errno);
         ok = false;
     };
-    if (ok && !CloseOutputFile(&wavFile)) unwritable(options.output);
+    if (ok && !CloseOutputFile(&wavFile)) unwritable(output);
     if (ok && !CloseOutputFile(&traceFile)) unwritable(options.trace);
-    if (ok && !CommitOutputFile(&wavFile)) unwritable(options.output);
+    if (ok && !CommitOutputFile(&wavFile)) unwritable(output);
     if (ok && !options.trace.empty() && !CommitOutputFile(&traceFile)) unwritable(options.trace);
     DiscardOutputFile(&wavFile);
     DiscardOutputFile(&traceFile);
     if (!ok) return kExitFailure;
 
     const double songSeconds = static_cast<double>(result.frames) / options.rateHz;
-    std::fprintf(stderr, "xmrender: %lld frames, song time %s%s, %.1fx real time\n",
-                 static_cast<long long>(result.frames),
+    // With several inputs each line says which render it reports.
+    const std::string which = options.inputs.size() > 1 ? output + ": " : "";
+    std::fprintf(stderr, "xmrender: %s%lld frames, song time %s%s, %.1fx real time\n",
+                 which.c_str(), static_cast<long long>(result.frames),
                  SongTime(result.frames, options.rateHz).c_str(),
                  result.capped ? " (cut at the 20-minute cap)" : "",
                  result.wallSeconds > 0 ? songSeconds / result.wallSeconds : 0.0);
     return 0;
 }
 
-// What went to standard output must have arrived there: a full disk is a failure too.
-int FlushStandardOutput(int status) {
-    if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && status == 0) {
-        std::fprintf(stderr, "xmrender: cannot write standard output: %s\n",
-                     std::strerror(errno));
+// One input rendered or summed up; its failure is its own, and the next input is taken all the
+// same.
+int RenderOrInfo(const Options& options, size_t index) {
+    std::string loadError;
+    XmFileSummary summary;
+    Song* song = LoadXmFile(options.inputs[index], &loadError, &summary);
+    if (!song) {
+        std::fprintf(stderr, "xmrender: %s\n", loadError.c_str());
         return kExitFailure;
     }
+    if (!summary.warning.empty()) std::fprintf(stderr, "xmrender: %s\n", summary.warning.c_str());
+    const int status =
+        options.info ? PrintInfo(song, summary) : Render(options, options.outputs[index], song);
+    FreeSong(song);
     return status;
 }
 
@@ -311,26 +331,17 @@ int main(int argc, char** argv) {
     RemoveTemporariesOnSignals();
     Options options;
     std::string error;
-    if (!ParseOptions(argc, argv, &options, &error)) {
-        std::fprintf(stderr, "xmrender: %s\n%s", error.c_str(), kUsage);
-        return kExitUsage;
+    if (!ParseOptions(argc, argv, &options, &error)) return ReportUsageError(kTool, error);
+    if (options.help) return PrintToStandardOutput(kTool, kUsage);
+    if (options.version) return PrintVersion(kTool);
+    int status = 0;
+    for (size_t i = 0; i < options.inputs.size(); ++i) {
+        if (RenderOrInfo(options, i) != 0) status = kExitFailure;
     }
-    if (options.help) {
-        std::fputs(kUsage, stdout);
-        return FlushStandardOutput(0);
-    }
-    std::string loadError;
-    Song* song = LoadXmFile(options.input, &loadError);
-    if (!song) {
-        std::fprintf(stderr, "xmrender: %s\n", loadError.c_str());
+    // What went to standard output must have arrived there: a full disk is a failure too.
+    if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && status == 0) {
+        std::fprintf(stderr, "xmrender: cannot write standard output: %s\n", std::strerror(errno));
         return kExitFailure;
     }
-    int status = 0;
-    if (options.info) {
-        PrintInfo(song);
-    } else {
-        status = Render(options, song);
-    }
-    FreeSong(song);
-    return FlushStandardOutput(status);
+    return status;
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/capture/progress.h"
 #include "tools/capture/sha256.h"
 
 namespace {
@@ -99,6 +100,24 @@ bool HiddenRowsBlack(const fs::path& path) {
 // Rows of the contact sheet: a 4-pixel margin, then 200 + 22 pixels a row.
 uint32_t SheetRows(const fs::path& path) { return (PngSize(path).second - 4) / 222; }
 
+// The bar's line is shorter than the terminal: the frame count goes first, the time left last, and
+// the bar takes what room is over, 10 to 30 cells.
+TEST(CaptureProgress, FitsTheTerminalLeavingOutTheLeastUsefulFirst) {
+    const std::pair<int32_t, const char*> cases[] = {
+        {120, "[###############...............]  5000 frames  scene 3  71.43 s  2.5x  0:32 left"},
+        {80, "[##############...............]  5000 frames  scene 3  71.43 s  2.5x  0:32 left"},
+        {70, "[#########..........]  5000 frames  scene 3  71.43 s  2.5x  0:32 left"},
+        {45, "[######.......]  scene 3  71.43 s  0:32 left"},
+        {25, "[#####......]  0:32 left"},
+        {12, "0:32 left"},
+    };
+    for (const auto& [columns, expected] : cases) {
+        const std::string line = FormatProgressLine(5000, 10000, 3, 71.43, 2.5, 32.4, columns);
+        EXPECT_EQ(line, expected) << columns;
+        EXPECT_LT(line.size(), static_cast<size_t>(columns));
+    }
+}
+
 class Capture : public ::testing::Test {
    protected:
     void SetUp() override {
@@ -135,6 +154,8 @@ class Capture : public ::testing::Test {
 
 // 1.01 s at 70 fps: frames 0..70 (71), and floor(1.01 x 44100) = 44541 sound frames.
 TEST_F(Capture, SameOptionsGiveTheSameBytesAndTheAskedLengths) {
+    fs::create_directory(P("frames"));
+    fs::create_directory(P("at"));
     const Outcome first = Run("--seconds 1.01 --hash --wav " + P("a.wav") + " --frames " +
                               P("frames") + " --every 10");
     ASSERT_EQ(first.status, 0) << first.err;
@@ -220,8 +241,13 @@ TEST_F(Capture, RefusesWhatItCannotDoWithOneLineAndLeavesNothingBehind) {
     };
     const Case cases[] = {
         {"--bogus", "", 2, "unknown option --bogus"},
-        {"--fps 5", "", 2, "bad value for --fps"},
-        {"--seconds 1x", "", 2, "bad value for --seconds"},
+        {"--fps 5", "", 2, "--fps 5 is out of range (10 to 240)"},
+        {"--seconds 1x", "", 2, "--seconds needs a number of seconds such as 90 or 1.5, not '1x'"},
+        {"--seconds 1e9", "", 2, "--seconds 1e9 is too long (at most 86400 seconds)"},
+        {"--hash extra", "", 2, "unexpected operand 'extra'"},
+        {"--hash=yes", "", 2, "--hash takes no value"},
+        {"--seconds 1 --frames " + P("missing"), "", 1, "missing: no such folder"},
+        {"--seconds 1 --wav " + P("missing/a.wav"), "", 1, "No such file or directory"},
         {"--seconds 1 --end-after 2", "", 2, "cannot both be given"},
         {"--every 2", "", 2, "need --frames"},
         {"--video " + P("v.avi"), "", 2, ".mp4 or .mkv"},
@@ -237,8 +263,33 @@ TEST_F(Capture, RefusesWhatItCannotDoWithOneLineAndLeavesNothingBehind) {
         EXPECT_EQ(run.status, c.status) << c.arguments << "\n" << run.err;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << c.arguments << "\n" << run.err;
         EXPECT_EQ(run.err.rfind("novaline-capture: ", 0), 0u) << run.err;
+        // One line, and for a bad command line the pointer to --help.
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), c.status) << run.err;
+        if (c.status == 2) {
+            EXPECT_NE(run.err.find("\nTry 'novaline-capture --help'.\n"), std::string::npos);
+        }
         EXPECT_TRUE(Left().empty()) << c.arguments << " left " << Left().front();
     }
+}
+
+// Files already there stay unless -f is given; a folder for the frames must exist already.
+TEST_F(Capture, KeepsExistingFilesUnlessForced) {
+    std::ofstream(P("show.wav")) << "keep";
+    fs::create_directory(P("frames"));
+    std::ofstream(P("frames/frame-000000.png")) << "keep";
+    for (const std::string& output : {"--wav " + P("show.wav"), "--frames " + P("frames")}) {
+        const Outcome kept = Run("--seconds 0.1 " + output);
+        EXPECT_EQ(kept.status, 1) << output;
+        EXPECT_NE(kept.err.find("the file already exists (-f replaces it)"), std::string::npos)
+            << kept.err;
+    }
+    EXPECT_EQ(ReadText(P("show.wav")), "keep");
+    EXPECT_EQ(ReadText(P("frames/frame-000000.png")), "keep");
+    const Outcome forced =
+        Run("--seconds 0.1 -f --wav " + P("show.wav") + " --frames " + P("frames"));
+    EXPECT_EQ(forced.status, 0) << forced.err;
+    EXPECT_EQ(fs::file_size(P("show.wav")), 44u + 4410u * 4u);
+    EXPECT_EQ(PngSize(P("frames/frame-000000.png")), (std::pair<uint32_t, uint32_t>{320, 200}));
 }
 
 // The picture scaled to 4:3 with the sound beside it, or kept at 320 x 200 with wide pixels.

@@ -83,16 +83,37 @@ TEST_F(NovalinePlay, PlaysToTheEndOrUntilQuitAndReportsFailuresInOneLine) {
         {"DRIVER=no_such_driver ", module.string(), 1},
         {"", "", 2},
         {"", "--volume 3 " + module.string(), 2},
-        {"", module.string() + " " + module.string(), 2},
+        {"", "--loop=3 " + module.string(), 2},
     };
     for (const Case& c : failures) {
         const PlayRun run = Play(c.args + " </dev/null", c.prefix);
         EXPECT_EQ(run.status, c.status) << c.args;
-        // A bad command line adds the usage text after its one line.
-        if (c.status == 1) {
-            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
-        }
+        // One line; a bad command line adds the pointer to --help.
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), c.status) << run.err;
         EXPECT_EQ(run.err.rfind("novaline-play: ", 0), 0u) << run.err;
+    }
+}
+
+// Several modules play one after the other: n and p move between them even when each loops, it
+// ends after the last, and a module that cannot be read is one line and status 1 at the end.
+TEST_F(NovalinePlay, PlaysAPlaylistMovingWithNAndP) {
+    const std::string two = module.string() + " " + module.string();
+    struct Case {
+        std::string keys;
+        std::string args;
+        int status;
+        int errorLines;
+    };
+    const Case cases[] = {
+        {"", two + " </dev/null", 0, 0},
+        {"(sleep 0.5; printf n; sleep 0.5; printf n) | ", "--loop " + two, 0, 0},
+        {"(sleep 0.5; printf p; sleep 0.5; printf nn) | ", "--loop " + two, 0, 0},
+        {"(sleep 0.5; printf nn) | ", "--loop " + (dir / "missing.xm").string() + " " + two, 1, 1},
+    };
+    for (const Case& c : cases) {
+        const PlayRun run = Play(c.args, c.keys);
+        EXPECT_EQ(run.status, c.status) << c.keys << c.args << "\n" << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), c.errorLines) << run.err;
     }
 }
 

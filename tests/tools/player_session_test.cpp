@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -163,17 +164,83 @@ TEST_F(Player, KeysMoveOneOrderHoldTheSoundAndQuit) {
     EXPECT_TRUE(ApplyPlayerKey(&session, PlayerKey::Quit));
 }
 
-TEST(PlayerStatusLine, ShowsThePositionTempoTimeAndLevels) {
+// The length shown is where the play ends: measured on a copy of the song, without a sound.
+TEST_F(Player, MeasuresTheLengthItPlaysOnceAndStepsTheVolumeBy3Db) {
+    // Two loop ends on one channel never leave the pattern: it ends where xmrender ends it, after
+    // rows 0, 1, 0, 1, 2 of 6 ticks.
+    AddMemoryFile("endless.xm",
+                  WriteXm(MakeModule(1, 6, {0},
+                                     {MakePattern(4, 1,
+                                                  {{1, 0, ExtendedEffect(kExtendedPatternLoop, 1)},
+                                                   {2, 0, ExtendedEffect(kExtendedPatternLoop, 1)}})})));
+    for (const auto& [name, frames] : {std::pair{"three.xm", kSongFrames},
+                                       std::pair{"endless.xm", int64_t{5 * 6 * 882}}}) {
+        Song* copy = CreateSong(name, nullptr);
+        ASSERT_NE(copy, nullptr);
+        EXPECT_EQ(MeasureSongOnce(copy), frames) << name;
+        FreeSong(copy);
+    }
+    EXPECT_TRUE(Silent(Mix(RingBlocks()), 0, RingBlocks() * OutputBlockFrames()));
+
+    ASSERT_TRUE(StartPlayer(&session, song, true));
+    const auto peak = [this] {
+        const std::vector<int16_t> pcm = Mix(2);
+        int32_t most = 0;
+        for (int16_t v : pcm) most = std::max(most, std::abs(int32_t{v}));
+        return most;
+    };
+    Mix(RingBlocks());
+    const int32_t full = peak();
+    ASSERT_GT(full, 1000);
+    struct Step {
+        PlayerKey key;
+        int presses;
+        int32_t volumeDb;
+    };
+    // Mixed from the next block on; the bounds hold.
+    for (const Step& step : {Step{PlayerKey::Softer, 2, -6}, Step{PlayerKey::Louder, 1, -3},
+                             Step{PlayerKey::Softer, 30, kMinVolumeDb},
+                             Step{PlayerKey::Louder, 30, kMaxVolumeDb}}) {
+        for (int i = 0; i < step.presses; ++i) ApplyPlayerKey(&session, step.key);
+        EXPECT_EQ(ReadPlayerStatus(&session).volumeDb, step.volumeDb);
+        if (step.volumeDb > 0) continue;  // louder than the mix: clipped
+        EXPECT_NEAR(peak(), full * std::pow(10.0, step.volumeDb / 20.0), 2.0) << step.volumeDb;
+    }
+}
+
+TEST(PlayerStatusLine, ShowsWhatFitsTheTerminalLeavingOutTheLeastUsefulFirst) {
     for (const auto& [peak, cells] : std::vector<std::pair<int32_t, int32_t>>{
              {0, 0}, {1, 0}, {16384, 9}, {16500, 10}, {32767, 12}, {32768, 12}}) {
         EXPECT_EQ(MeterCells(peak), cells) << peak;
     }
-    const PlayerStatus status{3, 12, 17, 64, 5, 6, 125, 83456, {32767, 16384}, true};
-    char line[160];
-    FormatStatusLine(status, line, sizeof line);
-    EXPECT_STREQ(line,
-                 "order   3/12  row  17/64  pattern   5  speed  6  125 BPM  1:23.4  "
-                 "L ############ R #########---  paused");
+    const PlayerStatus status{3, 12, 17, 64, 5, 6, 125, 83456, 150400, -6, {32767, 16384}, true};
+    struct Case {
+        int32_t columns;
+        int32_t files;
+        const char* line;
+    };
+    const Case cases[] = {
+        {200, 3,
+         "[2/3]  the title  order   3/12  row  17/64  pattern   5  speed  6  125 BPM  "
+         "1:23.4 / 2:30  -6 dB  L ############ R #########---  paused"},
+        {135, 3,  // as wide as that line: the pattern goes first
+         "[2/3]  the title  order   3/12  row  17/64  speed  6  125 BPM  "
+         "1:23.4 / 2:30  -6 dB  L ############ R #########---  paused"},
+        {200, 1,
+         "the title  order   3/12  row  17/64  pattern   5  speed  6  125 BPM  "
+         "1:23.4 / 2:30  -6 dB  L ############ R #########---  paused"},
+        {80, 1, "the title  order   3/12  row  17/64  1:23.4 / 2:30  -6 dB  paused"},
+        {40, 1, "the title  1:23.4 / 2:30  paused"},
+        {24, 1, "1:23.4 / 2:30  paused"},
+        {10, 1, "1:23.4 / "},
+    };
+    for (const Case& c : cases) {
+        char line[512];
+        const size_t length =
+            FormatStatusLine(status, "the title", 2, c.files, c.columns, line, sizeof line);
+        EXPECT_STREQ(line, c.line) << c.columns;
+        EXPECT_LT(length, static_cast<size_t>(c.columns));
+    }
 }
 
 TEST(TerminalKeys, BytesBecomeKeysAndALoneEscapeWaitsForSilence) {
@@ -191,6 +258,9 @@ TEST(TerminalKeys, BytesBecomeKeysAndALoneEscapeWaitsForSilence) {
         {"\x1b[C", false, 3, PlayerKey::On},      {"\x1bOC", false, 3, PlayerKey::On},
         {"\x1b[1;5D", false, 6, PlayerKey::Back}, {"\x1b[A", false, 3, PlayerKey::None},
         {"\x1b[1;", true, 4, PlayerKey::None},    {"\x1bq", false, 2, PlayerKey::None},
+        {"n", false, 1, PlayerKey::Next},         {"p", false, 1, PlayerKey::Previous},
+        {"+", false, 1, PlayerKey::Louder},       {"=", false, 1, PlayerKey::Louder},
+        {"-", false, 1, PlayerKey::Softer},       {"_", false, 1, PlayerKey::Softer},
     };
     for (const Case& c : cases) {
         PlayerKey key = PlayerKey::Pause;

@@ -370,7 +370,7 @@ TEST_F(XmRender, ReportsFramesSongTimeAndSpeedOnOneLine) {
                             "time\n")))
         << run.err;
 
-    const Outcome minutes = Xmrender({"--seconds", "151.456", "-o", (dir / "r.wav").string(),
+    const Outcome minutes = Xmrender({"-f", "--seconds", "151.456", "-o", (dir / "r.wav").string(),
                                       input.string()});
     EXPECT_NE(minutes.err.find(" 6679209 frames, song time 2:31.45,"), std::string::npos)
         << minutes.err;
@@ -434,7 +434,7 @@ TEST_F(XmRender, DashWritesTheWavToStandardOutput) {
                                                    std::vector<std::string>{"--seconds", "1"}}) {
         SCOPED_TRACE(length.empty() ? "once" : "one second");
         std::vector<std::string> args = length;
-        args.insert(args.end(), {"-o", (dir / "file.wav").string(), input.string()});
+        args.insert(args.end(), {"-f", "-o", (dir / "file.wav").string(), input.string()});
         ASSERT_EQ(Xmrender(args).status, 0);
         const std::vector<uint8_t> file = ReadBytes(dir / "file.wav");
         ASSERT_GT(file.size(), 44u);
@@ -554,6 +554,27 @@ TEST_F(XmRender, TraceFollowsPatternLoopsAndStopsAtTheRepeat) {
     EXPECT_EQ(wav.Frames(), static_cast<int64_t>(expected.size()) * kTick44100);
 }
 
+// Two loop ends on one channel share its count: row 2 starts the loop afresh each time row 1 has
+// finished it, so the song never leaves the pattern. It ends where its loops first go back in a
+// state they went back in before: rows 0, 1, 0, 1, 2, and then row 0 with the count of the second
+// pass.
+TEST_F(XmRender, LoopThatNeverEndsStopsWhereItsStateRepeats) {
+    const fs::path input = Write(
+        "endless.xm",
+        MakeModule(1, 2, {0},
+                   {MakePattern(4, 1, {{1, 0, ExtendedEffect(kExtendedPatternLoop, 1)},
+                                       {2, 0, ExtendedEffect(kExtendedPatternLoop, 1)}})}));
+    const fs::path csv = dir / "endless.csv";
+    const Wav wav = Render(input, {"--trace", csv.string()});
+    std::string header;
+    std::vector<std::tuple<int64_t, int64_t, int64_t>> expected;
+    for (int64_t row : {0, 1, 0, 1, 2}) {
+        for (int tick = 0; tick < 2; ++tick) expected.emplace_back(0, row, tick);
+    }
+    EXPECT_EQ(Positions(ParseTrace(csv, &header)), expected);
+    EXPECT_EQ(wav.Frames(), 5 * 2 * kTick44100);
+}
+
 TEST_F(XmRender, TraceWithSecondsCoversTheTicksThatStartInTheOutput) {
     const fs::path input = Write("secs.xm", MakeModule(3, 3, {0}, {MakePattern(2, 3)}));
     struct Case {
@@ -565,7 +586,7 @@ TEST_F(XmRender, TraceWithSecondsCoversTheTicksThatStartInTheOutput) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.seconds);
         const fs::path csv = dir / "secs.csv";
-        Render(input, {"--seconds", c.seconds, "--trace", csv.string()});
+        Render(input, {"-f", "--seconds", c.seconds, "--trace", csv.string()});
         std::string header;
         const std::vector<TraceLine> trace = ParseTrace(csv, &header);
         EXPECT_EQ(header, kTraceHeader);
@@ -619,6 +640,100 @@ TEST_F(XmRender, RefusedInputsExitOneNamingFileAndReasonAndWriteNothing) {
     }
 }
 
+// A file cut short is refused naming what is cut, unless only sample data is missing: that plays
+// as silence, with one warning. Module: header (336 bytes), two patterns of 4 empty cells (13
+// bytes each), two instruments of one 64-value 16-bit sine.
+TEST_F(XmRender, FilesCutShortAreRefusedNamingWhatIsCut) {
+    XmModuleDesc module = MakeModule(1, 3, {0, 1}, {MakePattern(4, 1), MakePattern(4, 1)},
+                                     {SineInstrument(), SineInstrument()});
+    const std::vector<uint8_t> whole = ReadBytes(Write("whole.xm", module));
+    const size_t instrument1 = 336 + 2 * 13;
+    const size_t headerBytes = U32(whole, instrument1);
+    const size_t instrumentBytes = headerBytes + 40 + 128;
+    ASSERT_EQ(whole.size(), instrument1 + 2 * instrumentBytes);
+    struct Case {
+        size_t bytes;
+        std::string message;
+    };
+    const Case refused[] = {
+        {40, "not an XM module (40 bytes)"},
+        {335, "not an XM module (335 bytes)"},
+        {340, "the file ends inside pattern 0"},
+        {336 + 13 + 12, "the file ends inside pattern 1"},
+        {instrument1 + 100, "the file ends inside the header of instrument 1"},
+        {instrument1 + headerBytes + 39, "the file ends inside the sample headers of instrument 1"},
+        {instrument1 + instrumentBytes - 1, "the file ends inside the sample data of instrument 1"},
+        {instrument1 + instrumentBytes + 20, "the file ends inside the header of instrument 2"},
+    };
+    for (const Case& c : refused) {
+        SCOPED_TRACE(c.bytes);
+        const fs::path cut = dir / "cut.xm";
+        WriteBytes(cut, std::vector<uint8_t>(whole.begin(), whole.begin() + long(c.bytes)));
+        for (const char* mode : {"--info", "-f"}) {
+            const Outcome run = Xmrender({mode, cut.string()});
+            EXPECT_EQ(run.status, 1);
+            EXPECT_EQ(run.err, "xmrender: " + cut.string() + ": " + c.message + "\n");
+            EXPECT_FALSE(fs::exists(dir / "cut.wav"));
+        }
+    }
+    // The last sample 100 bytes short: 14 of its 64 values are there, the rest is silence.
+    const fs::path shortData = dir / "short.xm";
+    WriteBytes(shortData, std::vector<uint8_t>(whole.begin(), whole.end() - 100));
+    const Outcome info = Xmrender({"--info", shortData.string()});
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("\"samples\": 2,"), std::string::npos) << info.out;
+    EXPECT_EQ(info.err, "xmrender: " + shortData.string() +
+                            ": the file ends 100 bytes short of the sample data of instrument 2, "
+                            "which play as silence\n");
+    const Outcome render = Xmrender({shortData.string()});
+    EXPECT_EQ(render.status, 0) << render.err;
+    EXPECT_EQ(Lines(render.err).size(), 2u) << render.err;
+}
+
+// An existing file is replaced only with -f; several inputs each get their own WAV.
+TEST_F(XmRender, ExistingFilesAreKeptUnlessForcedAndEachInputGetsItsOwnWav) {
+    const fs::path a = Write("a.xm", MakeModule(1, 3, {0}, {MakePattern(2, 1)}));
+    const fs::path b = Write("b.xm", MakeModule(1, 3, {0}, {MakePattern(4, 1)}));
+    WriteBytes(dir / "a.wav", {'k', 'e', 'e', 'p'});
+    WriteBytes(dir / "t.csv", {'k', 'e', 'e', 'p'});
+    const std::vector<std::vector<std::string>> kept = {
+        {a.string()},
+        {"-o", (dir / "a.wav").string(), b.string()},
+        {"-o", (dir / "new.wav").string(), "--trace", (dir / "t.csv").string(), b.string()},
+    };
+    for (const std::vector<std::string>& args : kept) {
+        SCOPED_TRACE(args.back());
+        const std::vector<fs::path> before = Entries();
+        const Outcome run = Xmrender(args);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find(": the file already exists (-f replaces it)\n"), std::string::npos)
+            << run.err;
+        EXPECT_EQ(ReadText(dir / "a.wav"), "keep");
+        EXPECT_EQ(ReadText(dir / "t.csv"), "keep");
+        EXPECT_EQ(Entries(), before);
+    }
+    // Both inputs rendered, a.wav replaced as asked; without -f a.xm alone fails and b.xm is
+    // rendered all the same.
+    ASSERT_EQ(Xmrender({a.string(), "-f", b.string()}).status, 0);
+    EXPECT_EQ(ParseWav(dir / "a.wav").Frames(), 2 * 3 * kTick44100);
+    EXPECT_EQ(ParseWav(dir / "b.wav").Frames(), 4 * 3 * kTick44100);
+    fs::remove(dir / "b.wav");
+    const Outcome partly = Xmrender({a.string(), b.string()});
+    EXPECT_EQ(partly.status, 1);
+    EXPECT_EQ(ParseWav(dir / "b.wav").Frames(), 4 * 3 * kTick44100);
+    EXPECT_EQ(Lines(partly.err).size(), 2u) << partly.err;
+    // What the system says of outputs that cannot be written.
+    const std::pair<const char*, const char*> devices[] = {
+        {"/proc/version", "cannot write /proc/version: not writable"},
+        {"/dev/full", "cannot write /dev/full: No space left on device"},
+    };
+    for (const auto& [output, message] : devices) {
+        const Outcome run = Xmrender({"-f", "-o", output, a.string()});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, std::string("xmrender: ") + message + "\n");
+    }
+}
+
 TEST_F(XmRender, UnwritableOutputExitsOneAndLeavesNothing) {
     const fs::path input = Write("fine.xm", MakeModule(1, 3, {0}, {MakePattern(2, 1)}));
     const std::vector<fs::path> before = Entries();
@@ -634,7 +749,7 @@ TEST_F(XmRender, UnwritableOutputExitsOneAndLeavesNothing) {
     EXPECT_EQ(Entries(), before);
 }
 
-TEST_F(XmRender, BadCommandLinesExitTwoWithUsage) {
+TEST_F(XmRender, BadCommandLinesExitTwoWithOneLineAndAPointerToHelp) {
     const std::string input = Write("ok.xm", MakeModule(1, 3, {0}, {MakePattern(2, 1)})).string();
     const std::string out = (dir / "bad.wav").string();
     const std::vector<std::vector<std::string>> cases = {
@@ -660,7 +775,11 @@ TEST_F(XmRender, BadCommandLinesExitTwoWithUsage) {
         {"--seconds", "1.2.3", input},
         {"--seconds", ".", input},
         {"--seconds", "", input},
-        {"--seconds", "1e3", input},
+        {"--seconds", "1e", input},
+        {"--seconds", "e3", input},
+        {"--seconds", "1e9", input},
+        {"--seconds", "0.0000000000000000001", input},  // finer than 18 decimals
+        {"-o", out, input, input},  // one output for two inputs
         {"--seconds", "99999999999999999999999", input},
         {"--seconds", "30000", "--rate", "192000", input},  // more than a WAV file can hold
         {input, input},
@@ -676,7 +795,8 @@ TEST_F(XmRender, BadCommandLinesExitTwoWithUsage) {
         const Outcome run = Xmrender(args);
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.err.rfind("xmrender: ", 0), 0u) << run.err;
-        EXPECT_NE(run.err.find("usage: xmrender"), std::string::npos) << run.err;
+        EXPECT_EQ(Lines(run.err).size(), 2u) << run.err;
+        EXPECT_NE(run.err.find("\nTry 'xmrender --help'.\n"), std::string::npos) << run.err;
         EXPECT_TRUE(run.out.empty());
         EXPECT_FALSE(fs::exists(out));
         EXPECT_FALSE(fs::exists(dir / "ok.wav"));
@@ -715,8 +835,8 @@ TEST_F(XmRender, RateBoundsAreAccepted) {
 TEST_F(XmRender, HelpPrintsUsageOnStdout) {
     const Outcome run = Xmrender({"--help"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out.rfind("usage: xmrender [--rate HZ] [--seconds S] [--trace FILE] "
-                            "[-o OUT.wav] INPUT.xm\n",
+    EXPECT_EQ(run.out.rfind("usage: xmrender [-f] [--rate HZ] [--seconds S] [--trace FILE] "
+                            "[-o OUT.wav] INPUT.xm...\n",
                             0),
               0u)
         << run.out;
@@ -736,16 +856,24 @@ TEST_F(XmRender, InfoPrintsTheSummaryAsJson) {
         XmModuleDesc module;
         std::string json;
     };
+    linear.instruments[1].name = "two \"quoted\"";
+    // Played once: orders 0, 1, 2 (16 rows of 5 ticks of 787 frames), then back to order 1.
     const Case cases[] = {
         {"linear.xm", linear,
-         "{\"channels\": 3, \"songLength\": 3, \"restartPosition\": 1, \"orders\": [0, 1, 0], "
+         "{\"title\": \"xmrender test\", \"tracker\": \"novaline xm writer\", "
+         "\"durationSeconds\": 1.428, \"durationCapped\": false, "
+         "\"channels\": 3, \"songLength\": 3, \"restartPosition\": 1, \"orders\": [0, 1, 0], "
          "\"patterns\": 2, \"instruments\": 2, \"samples\": 3, \"speed\": 5, \"bpm\": 140, "
-         "\"frequencyTable\": \"linear\"}\n"},
-        // Order 4 names a pattern the file lacks: the loader supplies empty ones up to it.
+         "\"frequencyTable\": \"linear\", \"instrumentNames\": [\"sine\", \"two \\\"quoted\\\"\"], "
+         "\"sampleNames\": [\"sine\", \"sine\", \"sine\"]}\n"},
+        // Order 4 names a pattern the file lacks: the loader supplies empty ones of 64 rows up to
+        // it. 4 + 64 rows of 6 ticks of 882 frames.
         {"amiga.xm", amiga,
-         "{\"channels\": 8, \"songLength\": 5, \"restartPosition\": 0, \"orders\": [2, 0, 1, 2, "
+         "{\"title\": \"xmrender test\", \"tracker\": \"novaline xm writer\", "
+         "\"durationSeconds\": 8.160, \"durationCapped\": false, "
+         "\"channels\": 8, \"songLength\": 5, \"restartPosition\": 0, \"orders\": [2, 0, 1, 2, "
          "4], \"patterns\": 5, \"instruments\": 0, \"samples\": 0, \"speed\": 6, \"bpm\": 125, "
-         "\"frequencyTable\": \"amiga\"}\n"},
+         "\"frequencyTable\": \"amiga\", \"instrumentNames\": [], \"sampleNames\": []}\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -816,7 +944,7 @@ TEST_F(XmRender, OutputThatIsTheInputOrTheOtherOutputIsRefused) {
 TEST_F(XmRender, LinksAreFollowedAndDevicesAndFifosWrittenInPlace) {
     const fs::path input = Write("in.xm", MakeModule(1, 3, {0}, {MakePattern(2, 1)}));
     const auto render = [&](const fs::path& output) {
-        return Xmrender({"--rate", "8000", "--seconds", "0.1", "-o", output.string(),
+        return Xmrender({"-f", "--rate", "8000", "--seconds", "0.1", "-o", output.string(),
                          input.string()});
     };
     ASSERT_EQ(render(dir / "plain.wav").status, 0);

@@ -27,6 +27,7 @@
 #include "tools/capture/sha256.h"
 #include "tools/capture/show_segments.h"
 #include "tools/capture/video_encoder.h"
+#include "tools/command_line.h"
 #include "tools/output_file.h"
 #include "tools/png_file.h"
 #include "tools/wav_writer.h"
@@ -39,12 +40,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
+constexpr char kTool[] = "novaline-capture";
 constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
 constexpr uint64_t kNever = UINT64_MAX;
 constexpr int32_t kStereo = 2;
 // The rate the show opens its sound at.
-constexpr uint64_t kSoundRateHz = 44100;
+constexpr uint64_t kSoundRateHz = kShowOutputRateHz;
 // Where the song puts scene 8's start, for the bar's estimate of the whole only.
 constexpr double kSceneEightStartSeconds = 142.5;
 constexpr size_t kScheduleSteps = 3;
@@ -142,7 +143,7 @@ void WriteFramePng(uint64_t frame, const uint8_t* screen) {
     std::string error;
     // Not synced one by one: thousands of syncs would cost more than the whole capture.
     if (!WritePngRgb(capture.options.framesDirectory + name, kScreenWidth, kScreenHeight,
-                     capture.frameRgb.data(), &error, false)) {
+                     capture.frameRgb.data(), &error, false, capture.options.force)) {
         Fail(error);
         return;
     }
@@ -212,19 +213,21 @@ void RunShow(bool survey) {
     RunDemo();
 }
 
-std::string Unwritable(const std::string& path) {
-    return "cannot write " + path + ": " + std::strerror(errno);
-}
+std::string Unwritable(const std::string& path) { return CannotWrite(path, errno); }
 
 // Everything that can be refused before the show runs is refused here.
 bool OpenOutputs(std::string* error) {
     const CaptureOptions& o = capture.options;
+    const OutputMode mode = o.force ? OutputMode::Replace : OutputMode::Keep;
     if (!o.framesDirectory.empty()) {
+        // The folder is the user's to make: a mistyped name must not become a new folder.
         std::error_code code;
-        fs::create_directories(o.framesDirectory, code);
-        if (!fs::is_directory(o.framesDirectory) || access(o.framesDirectory.c_str(), W_OK) != 0) {
+        const bool folder = fs::is_directory(o.framesDirectory, code);
+        if (!folder || access(o.framesDirectory.c_str(), W_OK | X_OK) != 0) {
             *error = "cannot write frames into " + o.framesDirectory + ": " +
-                     (code ? code.message() : std::string(std::strerror(errno)));
+                     (folder ? "not writable"
+                      : fs::exists(o.framesDirectory, code) ? "not a folder"
+                                                            : "no such folder");
             return false;
         }
         capture.frameRgb.resize(static_cast<size_t>(kScreenWidth) * kScreenHeight * 3);
@@ -232,17 +235,18 @@ bool OpenOutputs(std::string* error) {
         std::sort(capture.atFrames.begin(), capture.atFrames.end());
     }
     if (!o.wav.empty()) {
-        if (!OpenOutputFile(&capture.wavFile, o.wav) ||
+        if (!OpenOutputFile(&capture.wavFile, o.wav, mode) ||
             !OpenWavStream(&capture.wav, capture.wavFile.file, kSoundRateHz, kStereo,
                            kWavUnknownFrames)) {
             *error = Unwritable(o.wav);
             return false;
         }
     }
-    if (!o.contactSheet.empty() && !OpenOutputFile(&capture.sheetFile, o.contactSheet)) {
+    if (!o.contactSheet.empty() && !OpenOutputFile(&capture.sheetFile, o.contactSheet, mode)) {
         *error = Unwritable(o.contactSheet);
         return false;
     }
+    capture.video.outputMode = mode;
     return o.videoKind == VideoKind::None ||
            StartVideo(&capture.video, o.video, o.videoKind, o.framesPerSecond,
                       o.native ? 0 : o.scale, error);
@@ -307,14 +311,9 @@ int main(int argc, char** argv) {
     RemoveTemporariesOnSignals();
     CaptureOptions& o = capture.options;
     std::string error;
-    if (!ParseCaptureOptions(argc, argv, &o, &error)) {
-        std::fprintf(stderr, "novaline-capture: %s\n%s", error.c_str(), kCaptureUsage);
-        return kExitUsage;
-    }
-    if (o.help) {
-        std::fputs(kCaptureUsage, stdout);
-        return std::fflush(stdout) == 0 ? 0 : kExitFailure;
-    }
+    if (!ParseCaptureOptions(argc, argv, &o, &error)) return ReportUsageError(kTool, error);
+    if (o.help) return PrintToStandardOutput(kTool, kCaptureUsage);
+    if (o.version) return PrintVersion(kTool);
     if (o.timed) {
         capture.frameLimit = CeilCount(o.seconds, o.framesPerSecond);
         capture.audioLimit = FloorCount(o.seconds, kSoundRateHz);

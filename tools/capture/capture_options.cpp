@@ -3,7 +3,6 @@
 #include <getopt.h>
 
 #include <algorithm>
-#include <charconv>
 #include <string_view>
 
 #include "tools/command_line.h"
@@ -11,18 +10,19 @@
 
 const char kCaptureUsage[] =
     "usage: novaline-capture [--fps N] [--seconds S | --end-after S] [--escape-at T]\n"
-    "                        [--hold-escape-at T] [--frames DIR [--every N | --at T1,T2,...]]\n"
-    "                        [--wav FILE] [--video FILE] [--contact-sheet FILE]\n"
-    "                        [--scale N | --native] [--hash] [--quiet]\n"
+    "                        [--hold-escape-at T] [--frames DIR [--every N | --at T1,T2,...]]
+    "                        [--wav FILE] [--video FILE] [--contact-sheet FILE]
+    "                        [--scale N | --native] [--hash] [--quiet] [-f]
+    "       novaline-capture --help | --version
     "\n"
     "Runs the show offline on a virtual clock and records it, the same bytes every run.\n"
     "  --fps N              frames per second of show time, 10..240 (default 70)\n"
     "  --seconds S          stop after S seconds of show time\n"
     "  --end-after S        hold Escape once scene 8 has run S seconds (default 10)\n"
     "  --escape-at T        press Escape at show time T, ending the scene running then\n"
-    "  --hold-escape-at T   hold Escape from show time T on: after half a second every\n"
-    "                       remaining scene shows one frame and the show ends\n"
-    "  --frames DIR         PNG frames DIR/frame-NNNNNN.png, 320 x 200\n"
+    "  --hold-escape-at T   hold Escape from show time T on: after half a second every
+    "                       remaining scene shows one frame and the show ends
+    "  --frames DIR         PNG frames DIR/frame-NNNNNN.png, 320 x 200 (DIR must exist)
     "  --every N            only every Nth frame (0, N, 2N, ...)\n"
     "  --at T1,T2,...       only the frames on screen at these show times\n"
     "  --wav FILE           every sample played, 16-bit stereo 44100 Hz ('-': standard output)\n"
@@ -32,15 +32,15 @@ const char kCaptureUsage[] =
     "  --native             video of 320 x 200 with a 6:5 sample aspect ratio\n"
     "  --hash               print the SHA-256 of all frames and all audio on standard output\n"
     "  --quiet              no progress bar, only the summary line\n"
-    "  --help               print this text\n";
+    "  -f, --force          replace files that exist already\n"
+    "  --help               print this text\n"
+    "  --version            print the version\n";
 
 namespace {
 
 constexpr int32_t kMinFps = 10;  // below, one frame's sound would pass the audio ring
 constexpr int32_t kMaxFps = 240;
 constexpr int32_t kMaxScale = 8;
-constexpr uint64_t kNanosecondsPerSecond = 1'000'000'000;
-constexpr uint64_t kMaxSeconds = 86'400;
 
 enum LongOption {
     kOptionFps = 256,
@@ -58,6 +58,7 @@ enum LongOption {
     kOptionNative,
     kOptionHash,
     kOptionQuiet,
+    kOptionVersion,
 };
 
 constexpr option kLongOptions[] = {
@@ -76,50 +77,11 @@ constexpr option kLongOptions[] = {
     {"native", no_argument, nullptr, kOptionNative},
     {"hash", no_argument, nullptr, kOptionHash},
     {"quiet", no_argument, nullptr, kOptionQuiet},
+    {"force", no_argument, nullptr, 'f'},
     {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, kOptionVersion},
     {nullptr, 0, nullptr, 0},
 };
-
-bool ParseWhole(std::string_view text, int64_t low, int64_t high, int64_t* value) {
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
-    return AllDigits(text) && ec == std::errc() && end == text.data() + text.size() &&
-           *value >= low && *value <= high;
-}
-
-// Decimal seconds such as 90, 1.5 or .25, kept exactly to the nanosecond.
-bool ParseTime(std::string_view text, ShowTime* time) {
-    const size_t point = text.find('.');
-    const std::string_view whole = text.substr(0, point);
-    const std::string_view fraction =
-        point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
-    if ((whole.empty() && fraction.empty()) || (!whole.empty() && !AllDigits(whole)) ||
-        (!fraction.empty() && !AllDigits(fraction)) || fraction.size() > 9) {
-        return false;
-    }
-    int64_t seconds = 0;
-    if (!whole.empty() && !ParseWhole(whole, 0, kMaxSeconds, &seconds)) return false;
-    uint64_t nanoseconds = static_cast<uint64_t>(seconds) * kNanosecondsPerSecond;
-    uint64_t digitValue = kNanosecondsPerSecond / 10;
-    for (char c : fraction) {
-        nanoseconds += static_cast<uint64_t>(c - '0') * digitValue;
-        digitValue /= 10;
-    }
-    if (nanoseconds > kMaxSeconds * kNanosecondsPerSecond) return false;
-    time->nanoseconds = nanoseconds;
-    return true;
-}
-
-bool ParseTimeList(std::string_view text, std::vector<ShowTime>* times) {
-    times->clear();
-    while (true) {
-        const size_t comma = text.find(',');
-        ShowTime time;
-        if (!ParseTime(text.substr(0, comma), &time)) return false;
-        times->push_back(time);
-        if (comma == std::string_view::npos) return true;
-        text.remove_prefix(comma + 1);
-    }
-}
 
 bool EndsWith(std::string_view text, std::string_view tail) {
     if (text.size() < tail.size()) return false;
@@ -155,8 +117,6 @@ bool CheckCombination(CaptureOptions* o, bool endAfterGiven, bool everyGiven, bo
         *error = "--every and --at need --frames DIR";
     } else if (scaleGiven && o->native) {
         *error = "--scale and --native cannot both be given";
-    } else if (o->timed && o->seconds.nanoseconds == 0) {
-        *error = "--seconds needs more than 0 seconds";
     } else if (o->hash &&
                (o->wav == kStandardOutputName || o->contactSheet == kStandardOutputName)) {
         *error = "--hash prints on standard output, which an output named '-' takes";
@@ -172,84 +132,74 @@ bool CheckCombination(CaptureOptions* o, bool endAfterGiven, bool everyGiven, bo
 
 }  // namespace
 
-uint64_t FloorCount(ShowTime time, uint64_t perSecond) {
-    return static_cast<uint64_t>(static_cast<unsigned __int128>(time.nanoseconds) * perSecond /
-                                 kNanosecondsPerSecond);
-}
-
-uint64_t CeilCount(ShowTime time, uint64_t perSecond) {
-    const auto product = static_cast<unsigned __int128>(time.nanoseconds) * perSecond;
-    return static_cast<uint64_t>((product + kNanosecondsPerSecond - 1) / kNanosecondsPerSecond);
-}
-
 bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* error) {
     bool endAfterGiven = false;
     bool everyGiven = false;
     bool scaleGiven = false;
     opterr = 0;  // its messages would name the program by its path, not as ours do
-    for (int c; (c = getopt_long(argc, argv, ":h", kLongOptions, nullptr)) != -1;) {
-        if (c == ':') {
-            *error = OptionName(kLongOptions, optopt) + " needs a value";
-            return false;
-        }
-        if (c == '?') {
-            *error = RefusedOption(kLongOptions, optopt, argv[optind - 1]);
-            return false;
-        }
+    for (int c; (c = getopt_long(argc, argv, ":fh", kLongOptions, nullptr)) != -1;) {
+        if (OptionFault(c, kLongOptions, argv, error)) return false;
         const std::string_view value = optarg ? optarg : "";
+        const std::string name = OptionName(kLongOptions, c);
         int64_t number = 0;
         bool ok = true;
         switch (c) {
             case 'h':
                 o->help = true;
                 break;
+            case kOptionVersion:
+                o->version = true;
+                break;
+            case 'f':
+                o->force = true;
+                break;
             case kOptionFps:
-                ok = ParseWhole(value, kMinFps, kMaxFps, &number);
+                ok = ParseWholeOption(name, value, kMinFps, kMaxFps, &number, error);
                 o->framesPerSecond = static_cast<int32_t>(number);
                 break;
             case kOptionSeconds:
-                ok = ParseTime(value, &o->seconds);
+                ok = ParseTimeOption(name, value, false, &o->seconds, error);
                 o->timed = true;
                 break;
             case kOptionEndAfter:
-                ok = ParseTime(value, &o->endAfter);
+                ok = ParseTimeOption(name, value, true, &o->endAfter, error);
                 endAfterGiven = true;
                 break;
             case kOptionEscapeAt:
-                ok = ParseTime(value, &o->escapeTime);
+                ok = ParseTimeOption(name, value, true, &o->escapeTime, error);
                 o->escapeAt = true;
                 break;
             case kOptionHoldEscapeAt:
-                ok = ParseTime(value, &o->holdEscapeTime);
+                ok = ParseTimeOption(name, value, true, &o->holdEscapeTime, error);
                 o->holdEscapeAt = true;
                 break;
             case kOptionEvery:
-                ok = ParseWhole(value, 1, UINT32_MAX, &number);
+                ok = ParseWholeOption(name, value, 1, UINT32_MAX, &number, error);
                 o->every = static_cast<uint32_t>(number);
                 everyGiven = true;
                 break;
             case kOptionAt:
-                ok = ParseTimeList(value, &o->at);
+                ok = ParseTimeListOption(name, value, &o->at, error);
                 break;
             case kOptionScale:
-                ok = ParseWhole(value, 1, kMaxScale, &number);
+                ok = ParseWholeOption(name, value, 1, kMaxScale, &number, error);
                 o->scale = static_cast<int32_t>(number);
                 scaleGiven = true;
                 break;
             case kOptionFrames:
-                o->framesDirectory = value;
+                ok = ParseFileOption(name, value, &o->framesDirectory, error);
                 break;
             case kOptionWav:
-                o->wav = value;
+                ok = ParseFileOption(name, value, &o->wav, error);
                 break;
             case kOptionVideo:
-                o->video = value;
+                ok = ParseFileOption(name, value, &o->video, error);
                 o->videoKind = EndsWith(value, ".mp4")   ? VideoKind::Mp4
                                : EndsWith(value, ".mkv") ? VideoKind::Mkv
                                                          : VideoKind::None;
                 break;
             case kOptionContactSheet:
-                o->contactSheet = value;
+                ok = ParseFileOption(name, value, &o->contactSheet, error);
                 break;
             case kOptionNative:
                 o->native = true;
@@ -261,18 +211,10 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
                 o->quiet = true;
                 break;
         }
-        if (optarg && value.empty()) ok = false;
-        if (!ok) {
-            *error = "bad value for " + OptionName(kLongOptions, c) + ": '" +
-                     std::string(value) + "'";
-            if (c == kOptionFps) *error += " (a whole number from 10 to 240)";
-            if (c == kOptionScale) *error += " (a whole number from 1 to 8)";
-            return false;
-        }
+        if (!ok) return false;
     }
-    if (optind < argc) {
-        *error = "unexpected argument '" + std::string(argv[optind]) + "'";
-        return false;
-    }
-    return o->help || CheckCombination(o, endAfterGiven, everyGiven, scaleGiven, error);
+    std::vector<std::string> operands;
+    if (!TakeOperands(argc, argv, optind, 0, 0, "operand", &operands, error)) return false;
+    return o->help || o->version ||
+           CheckCombination(o, endAfterGiven, everyGiven, scaleGiven, error);
 }

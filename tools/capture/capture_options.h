@@ -5,19 +5,17 @@
 #include <string>
 #include <vector>
 
-// A time as typed, exactly: `units` / 10^9 seconds (nine decimals at most).
-struct ShowTime {
-    uint64_t nanoseconds = 0;
-};
+#include "tools/command_line.h"
 
-// floor and ceil of the time times `perSecond`, without rounding error.
-uint64_t FloorCount(ShowTime time, uint64_t perSecond);
-uint64_t CeilCount(ShowTime time, uint64_t perSecond);
+// A time as typed, exactly (tools/command_line.h: FloorCount and CeilCount count frames of it).
+using ShowTime = TimeValue;
 
 enum class VideoKind : uint8_t { None, Mp4, Mkv };
 
 struct CaptureOptions {
     bool help = false;
+    bool version = false;
+    bool force = false;  // outputs may replace files already there
     int32_t framesPerSecond = 70;
     bool timed = false;  // --seconds given: stop after `seconds` of show time
     ShowTime seconds;

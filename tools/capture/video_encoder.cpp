@@ -139,13 +139,15 @@ bool StartVideo(VideoEncoder* video, const std::string& path, VideoKind kind,
         *error = "--video needs the ffmpeg program, which is not on PATH (Debian package ffmpeg)";
         return false;
     }
-    if (!OpenOutputFile(&video->output, path)) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
+    if (!OpenOutputFile(&video->output, path, video->outputMode)) {
+        *error = CannotWrite(path, errno);
         return false;
     }
     const std::string folder = WorkFolder(video->output);
-    if (!OpenOutputFile(&video->picture, folder + "/novaline-capture-picture") ||
-        !OpenOutputFile(&video->sound, folder + "/novaline-capture-sound") ||
+    // Work files of the capture's own, never committed.
+    const OutputMode own = OutputMode::Replace;
+    if (!OpenOutputFile(&video->picture, folder + "/novaline-capture-picture", own) ||
+        !OpenOutputFile(&video->sound, folder + "/novaline-capture-sound", own) ||
         !OpenWavStream(&video->wav, video->sound.file, kSoundRateHz, kStereo, kWavUnknownFrames)) {
         *error = "cannot write the video's work files in " + folder + ": " + std::strerror(errno);
         return false;

@@ -18,6 +18,7 @@ struct VideoEncoder {
     VideoKind kind = VideoKind::None;
     int32_t framesPerSecond = 0;
     int32_t scale = 0;   // 0: 320 x 200 with a 6:5 sample aspect ratio
+    OutputMode outputMode = OutputMode::Keep;  // whether the final file may replace one there
     OutputFile output;   // the final file, which ffmpeg writes under its temporary name
     OutputFile picture;  // the picture alone, removed at the end
     OutputFile sound;    // the WAV for the second run, removed at the end

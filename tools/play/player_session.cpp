@@ -1,6 +1,7 @@
 #include "tools/play/player_session.h"
 
 #include <algorithm>
+#include <cmath>
 #include <mutex>
 
 #include "replay/song_control.h"
@@ -72,7 +73,37 @@ void Seek(PlayerSession* session, int32_t step) {
     session->seekHeardFrame = OutputMixedEndFrame();
 }
 
+void IdleTick(Song*) {}
+
 }  // namespace
+
+int64_t MeasureSongOnce(Song* song) {
+    const TickCallback replay = song->tickCallback;
+    // Started, the song has its channels; the mixing thread finds nothing to do in its ticks.
+    song->tickCallback = IdleTick;
+    if (!StartSong(song)) {
+        song->tickCallback = replay;
+        return 0;
+    }
+    PlayedPositions played;
+    ForgetPlayedPositions(&played);
+    const int64_t capFrames = kSongCapSeconds * OutputRateHz();
+    int64_t frames = 0;
+    {
+        std::lock_guard<std::mutex> lock(MixMutex());
+        while (frames < capFrames) {
+            const TickStart begun = BeginTick(song);
+            replay(song);
+            if (TickRepeatsSong(&played, song, begun)) break;
+            frames += song->samplesPerTick;
+        }
+        // What the ticks gave the voices is never mixed.
+        for (int32_t i = 0; i < song->channelCount; ++i) StopVoice(i);
+    }
+    StopSong(song);
+    song->tickCallback = replay;
+    return std::min(frames, capFrames);
+}
 
 bool StartPlayer(PlayerSession* session, Song* song, bool loop) {
     session->song = song;
@@ -88,6 +119,8 @@ bool StartPlayer(PlayerSession* session, Song* song, bool loop) {
     session->seekPending = false;
     session->lastHeardFrame = OutputHeardFrames();
     session->elapsedFrames = 0;
+    // The volume stays as the listener set it from one module to the next.
+    SetOutputGain(static_cast<float>(std::pow(10.0, session->volumeDb / 20.0)));
     activePlayer = session;
     song->tickCallback = PlayerTick;
     if (StartSong(song)) return true;
@@ -113,6 +146,13 @@ bool ApplyPlayerKey(PlayerSession* session, PlayerKey key) {
             break;
         case PlayerKey::On:
             Seek(session, 1);
+            break;
+        case PlayerKey::Louder:
+        case PlayerKey::Softer:
+            session->volumeDb = std::clamp(
+                session->volumeDb + (key == PlayerKey::Louder ? kVolumeStepDb : -kVolumeStepDb),
+                kMinVolumeDb, kMaxVolumeDb);
+            SetOutputGain(static_cast<float>(std::pow(10.0, session->volumeDb / 20.0)));
             break;
         default:
             break;
@@ -156,6 +196,8 @@ PlayerStatus ReadPlayerStatus(const PlayerSession* session) {
     status.bpm = tempo ? static_cast<int32_t>(tempo & kTempoMask) : song->defaultBpm;
     const int32_t rateHz = std::max(OutputRateHz(), 1);
     status.elapsedMs = static_cast<int64_t>(session->elapsedFrames * 1000 / rateHz);
+    status.totalMs = session->totalFrames * 1000 / rateHz;
+    status.volumeDb = session->volumeDb;
     status.peak = FindHeardPeak();
     status.paused = session->paused;
     return status;

@@ -29,6 +29,8 @@ struct PlayerSession {
     std::atomic<bool> ended{false};  // the song reached its end and is silent
 
     // Main thread.
+    int64_t totalFrames = 0;  // the song played once, as MeasureSongOnce found it
+    int32_t volumeDb = 0;
     bool paused = false;
     bool stopped = false;        // taken off the output once ended
     uint64_t endHeardFrame = 0;  // where everything mixed of it has been heard
@@ -49,15 +51,29 @@ struct PlayerStatus {
     int32_t speed;
     int32_t bpm;
     int64_t elapsedMs;
+    int64_t totalMs;  // the song played once
+    int32_t volumeDb;
     HeardPeak peak;
     bool paused;
 };
+
+// The volume keys' step and bounds, in dB against the mix as it is.
+constexpr int32_t kVolumeStepDb = 3;
+constexpr int32_t kMinVolumeDb = -48;
+constexpr int32_t kMaxVolumeDb = 12;
+
+// Frames of the output's rate that `song` plays once, to where a player or a render ends it:
+// its replay is run tick by tick, without mixing, under the mix lock. `song` must not be started
+// (a copy of the one to be played: the replay changes what some effects set, such as a sample's
+// finetune), and the output must be open with no song playing on it.
+int64_t MeasureSongOnce(Song* song);
 
 // Starts `song` on the open output with the session's tick routine around its own; allocates all
 // the session holds. False when the song does not start.
 bool StartPlayer(PlayerSession* session, Song* song, bool loop);
 // Acts on a key: Pause holds or lets go, Back and On move one order from the one heard (or asked
-// for and not heard yet); true for Quit. Once the song has ended only Quit acts.
+// for and not heard yet), Louder and Softer change the volume by kVolumeStepDb; true for Quit.
+// Once the song has ended only Quit acts.
 bool ApplyPlayerKey(PlayerSession* session, PlayerKey key);
 // Follows the sound heard (the elapsed time, the end of the song); call it a few times a second.
 // False once a song played once has ended and all of it has been heard.

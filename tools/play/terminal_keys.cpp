@@ -18,6 +18,11 @@ size_t DecodeTerminalKey(const uint8_t* bytes, size_t count, bool complete, Play
     if (bytes[0] != kEscape) {
         if (bytes[0] == ' ') *key = PlayerKey::Pause;
         if (bytes[0] == 'q' || bytes[0] == 'Q' || bytes[0] == kCtrlC) *key = PlayerKey::Quit;
+        if (bytes[0] == 'n' || bytes[0] == 'N') *key = PlayerKey::Next;
+        if (bytes[0] == 'p' || bytes[0] == 'P') *key = PlayerKey::Previous;
+        // '=' is '+' without Shift on most keyboards.
+        if (bytes[0] == '+' || bytes[0] == '=') *key = PlayerKey::Louder;
+        if (bytes[0] == '-' || bytes[0] == '_') *key = PlayerKey::Softer;
         return 1;
     }
     if (count == 1) {

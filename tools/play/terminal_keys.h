@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-enum class PlayerKey : uint8_t { None, Pause, Back, On, Quit };
+enum class PlayerKey : uint8_t { None, Pause, Back, On, Quit, Next, Previous, Louder, Softer };
 
 // Decodes the first key in `bytes`: stores it in *key (None for a key the player has no use for)
 // and returns how many bytes it took. Returns 0, taking nothing, when the bytes are the start of
