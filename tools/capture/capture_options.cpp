@@ -10,19 +10,19 @@
 
 const char kCaptureUsage[] =
     "usage: novaline-capture [--fps N] [--seconds S | --end-after S] [--escape-at T]\n"
-    "                        [--hold-escape-at T] [--frames DIR [--every N | --at T1,T2,...]]
-    "                        [--wav FILE] [--video FILE] [--contact-sheet FILE]
-    "                        [--scale N | --native] [--hash] [--quiet] [-f]
-    "       novaline-capture --help | --version
+    "                        [--hold-escape-at T] [--frames DIR [--every N | --at T1,T2,...]]\n"
+    "                        [--wav FILE] [--video FILE] [--contact-sheet FILE]\n"
+    "                        [--scale N | --native] [--hash] [--quiet] [-f]\n"
+    "       novaline-capture --help | --version\n"
     "\n"
     "Runs the show offline on a virtual clock and records it, the same bytes every run.\n"
     "  --fps N              frames per second of show time, 10..240 (default 70)\n"
     "  --seconds S          stop after S seconds of show time\n"
     "  --end-after S        hold Escape once scene 8 has run S seconds (default 10)\n"
     "  --escape-at T        press Escape at show time T, ending the scene running then\n"
-    "  --hold-escape-at T   hold Escape from show time T on: after half a second every
-    "                       remaining scene shows one frame and the show ends
-    "  --frames DIR         PNG frames DIR/frame-NNNNNN.png, 320 x 200 (DIR must exist)
+    "  --hold-escape-at T   hold Escape from show time T on: after half a second every\n"
+    "                       remaining scene shows one frame and the show ends\n"
+    "  --frames DIR         PNG frames DIR/frame-NNNNNN.png, 320 x 200 (DIR must exist)\n"
     "  --every N            only every Nth frame (0, N, 2N, ...)\n"
     "  --at T1,T2,...       only the frames on screen at these show times\n"
     "  --wav FILE           every sample played, 16-bit stereo 44100 Hz ('-': standard output)\n"
