@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "project_version.h"
 #include "sound/audio_output.h"
 #include "sound/module.h"
 #include "sound/song_control.h"
@@ -33,7 +34,7 @@ constexpr int32_t kStereo = 2;
 constexpr char kUsage[] =
     "usage: xmrender [--rate HZ] [--seconds S] [--trace FILE] [-o OUT.wav] INPUT.xm\n"
     "       xmrender --info INPUT.xm\n"
-    "       xmrender --help\n"
+    "       xmrender --help | --version\n"
     "\n"
     "Renders INPUT.xm offline, as fast as the machine goes, to a 16-bit stereo WAV file.\n"
     "  --rate HZ     output rate, 8000..192000 (default 44100)\n"
@@ -44,7 +45,8 @@ constexpr char kUsage[] =
     "  -o OUT.wav    the WAV file (default: INPUT with the extension .wav)\n"
     "                FILE or OUT.wav '-' is standard output\n"
     "  --info        print the module's summary as JSON instead of rendering\n"
-    "  --help        print this text\n";
+    "  --help        print this text\n"
+    "  --version     print the version\n";
 
 // Seconds as typed, kept as decimal digits so that floor(S x rate) is exact.
 struct Seconds {
@@ -54,6 +56,7 @@ struct Seconds {
 
 struct Options {
     bool help = false;
+    bool version = false;
     bool info = false;
     int32_t rateHz = kDefaultRateHz;
     int64_t frames = kRenderOnce;
@@ -116,7 +119,7 @@ bool SecondsToFrames(const Seconds& seconds, int32_t rateHz, int64_t* frames) {
 }
 
 // Long options without a short form are told apart by these values, past any character.
-enum LongOption { kOptionRate = 256, kOptionSeconds, kOptionTrace, kOptionInfo };
+enum LongOption { kOptionRate = 256, kOptionSeconds, kOptionTrace, kOptionInfo, kOptionVersion };
 
 constexpr option kLongOptions[] = {
     {"rate", required_argument, nullptr, kOptionRate},
@@ -124,6 +127,7 @@ constexpr option kLongOptions[] = {
     {"trace", required_argument, nullptr, kOptionTrace},
     {"info", no_argument, nullptr, kOptionInfo},
     {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, kOptionVersion},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -170,6 +174,7 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
         }
         switch (c) {
             case 'h': options->help = true; break;
+            case kOptionVersion: options->version = true; break;
             case kOptionInfo: options->info = true; break;
             case kOptionRate:
                 if (!ParseRate(optarg, &options->rateHz, error)) return false;
@@ -187,7 +192,7 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
         *error = "one input file only, not also " + std::string(argv[optind + 1]);
         return false;
     }
-    if (options->help) return true;
+    if (options->help || options->version) return true;
     if (options->input.empty()) {
         *error = "no input file";
         return false;
@@ -319,6 +324,7 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return FlushStandardOutput(0);
     }
+    if (options.version) return PrintVersion("xmrender");
     std::string loadError;
     Song* song = LoadXmFile(options.input, &loadError);
     if (!song) {

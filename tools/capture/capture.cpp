@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "director/entry.h"
+#include "project_version.h"
 #include "director/timeline.h"
 #include "platform/headless.h"
 #include "platform/keyboard.h"
@@ -313,6 +314,7 @@ int main(int argc, char** argv) {
         std::fputs(kCaptureUsage, stdout);
         return std::fflush(stdout) == 0 ? 0 : kExitFailure;
     }
+    if (o.version) return PrintVersion("novaline-capture");
     if (o.timed) {
         capture.frameLimit = CeilCount(o.seconds, o.framesPerSecond);
         capture.audioLimit = FloorCount(o.seconds, kSoundRateHz);

@@ -30,7 +30,8 @@ const char kCaptureUsage[] =
     "  --native             video of 320 x 200 with a 6:5 sample aspect ratio\n"
     "  --hash               print the SHA-256 of all frames and all audio on standard output\n"
     "  --quiet              no progress bar, only the summary line\n"
-    "  --help               print this text\n";
+    "  --help               print this text\n"
+    "  --version            print the version\n";
 
 namespace {
 
@@ -55,6 +56,7 @@ enum LongOption {
     kOptionNative,
     kOptionHash,
     kOptionQuiet,
+    kOptionVersion,
 };
 
 constexpr option kLongOptions[] = {
@@ -73,6 +75,7 @@ constexpr option kLongOptions[] = {
     {"hash", no_argument, nullptr, kOptionHash},
     {"quiet", no_argument, nullptr, kOptionQuiet},
     {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, kOptionVersion},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -252,6 +255,9 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
             case kOptionQuiet:
                 o->quiet = true;
                 break;
+            case kOptionVersion:
+                o->version = true;
+                break;
         }
         if (optarg && value.empty()) ok = false;
         if (!ok) {
@@ -266,5 +272,6 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
         *error = "unexpected argument '" + std::string(argv[optind]) + "'";
         return false;
     }
-    return o->help || CheckCombination(o, endAfterGiven, everyGiven, scaleGiven, error);
+    return o->help || o->version ||
+           CheckCombination(o, endAfterGiven, everyGiven, scaleGiven, error);
 }

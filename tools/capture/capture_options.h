@@ -18,6 +18,7 @@ enum class VideoKind : uint8_t { None, Mp4, Mkv };
 
 struct CaptureOptions {
     bool help = false;
+    bool version = false;
     int32_t framesPerSecond = 70;
     bool timed = false;  // --seconds given: stop after `seconds` of show time
     ShowTime seconds;

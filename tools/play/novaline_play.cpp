@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "project_version.h"
 #include "sound/audio_output.h"
 #include "sound/song_control.h"
 #include "tools/play/player_session.h"
@@ -29,13 +30,16 @@ constexpr int kStatusEveryMs = 100;
 constexpr size_t kStatusBytes = 160;
 constexpr char kUsage[] =
     "usage: novaline-play [--loop] INPUT.xm\n"
-    "       novaline-play --help\n"
+    "       novaline-play --help | --version\n"
     "\n"
     "Plays INPUT.xm on the sound card, once (up to the row where it would repeat, at most 20\n"
     "minutes) or, with --loop, until you quit.\n"
     "  space         pause and go on\n"
     "  left, right   one order back, one order on\n"
-    "  q, Escape     quit (so do Ctrl+C and SIGTERM)\n";
+    "  q, Escape     quit (so do Ctrl+C and SIGTERM)\n"
+    "  --loop        play the song over and over\n"
+    "  --help        print this text\n"
+    "  --version     print the version\n";
 
 volatile std::sig_atomic_t quitSignal = 0;
 
@@ -51,6 +55,7 @@ void CatchQuitSignals() {
 
 struct Options {
     bool help = false;
+    bool version = false;
     bool loop = false;
     std::string input;
 };
@@ -58,6 +63,7 @@ struct Options {
 constexpr option kLongOptions[] = {
     {"loop", no_argument, nullptr, 'l'},
     {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -68,6 +74,9 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
             case 'h':
                 options->help = true;
                 break;
+            case 'V':
+                options->version = true;
+                break;
             case 'l':
                 options->loop = true;
                 break;
@@ -76,7 +85,7 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
                 return false;
         }
     }
-    if (options->help) return true;
+    if (options->help || options->version) return true;
     if (optind == argc) {
         *error = "no input file";
         return false;
@@ -131,6 +140,7 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
+    if (options.version) return PrintVersion("novaline-play");
     std::string loadError;
     Song* song = LoadXmFile(options.input, &loadError);
     if (!song) {
