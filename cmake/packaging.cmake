@@ -75,15 +75,17 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CONTACT "The Novaline developers <novaline@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "real-time audiovisual demo with its XM player and renderer")
+# Lines of at most 80 columns, as Debian's control file wants them.
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-  "Novaline takes the screen, plays an XM music module through its own replay engine and\n"
-  "runs a fixed show of eight software-rendered 320 x 200 scenes timed by the song. All it\n"
-  "needs is built into the program.\n"
+  "Novaline takes the screen, plays an XM music module through its own replay\n"
+  "engine and runs a fixed show of eight software-rendered 320 x 200 scenes\n"
+  "timed by the song. All it needs is built into the program.\n"
   "\n"
-  "Beside the demo: xmrender renders any XM module offline to WAV, novaline-play plays one\n"
-  "live on the sound card, and novaline-capture records the show to PNG frames, WAV and\n"
-  "video (with ffmpeg).")
-set(CPACK_DEBIAN_PACKAGE_SECTION games)
+  "Beside the demo: xmrender renders any XM module offline to WAV, novaline-play\n"
+  "plays one live on the sound card, and novaline-capture records the show to\n"
+  "PNG frames, WAV and video (with ffmpeg).")
+# Not "games": Debian keeps that section's programs in /usr/games, and these are in /usr/bin.
+set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
