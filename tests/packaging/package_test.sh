@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# The Debian package as a user meets it, on this machine (as root, so in CI): lintian finds no
+# error, `apt-get install ./FILE.deb` installs it, dpkg lists exactly the files the install rules
+# put, every program answers --version from /usr/bin with the package's version, and removing the
+# package takes them away.
+#   package_test.sh FILE.deb BUILD_DIR
+set -euo pipefail
+deb=$(realpath "$1")
+build=$2
+version=$(dpkg-deb -f "$deb" Version)
+[ "$(id -u)" -eq 0 ] || { echo "installing a package needs root" >&2; exit 77; }
+if dpkg-query -W -f='${Status}' novaline 2>/dev/null | grep -q "install ok installed"; then
+    echo "novaline is installed already: this test would replace and then remove it" >&2
+    exit 1
+fi
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+lintian --fail-on error "$deb" 2>&1 | grep -v "^running with root privileges" || true
+lintian --fail-on error "$deb" >/dev/null 2>&1 || fail "lintian reports an error"
+
+# What the install rules put under /usr, from a staged install of the same tree.
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+DESTDIR=$stage cmake --install "$build" --prefix /usr >/dev/null
+expected=$(cd "$stage" && find . ! -type d | sed 's|^\.||' | sort)
+
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >"$stage/apt.log" 2>&1 ||
+    { cat "$stage/apt.log" >&2; exit 1; }
+listed=$(dpkg -L novaline | while read -r path; do [ -d "$path" ] || echo "$path"; done | sort)
+diff <(echo "$expected") <(echo "$listed") ||
+    fail "dpkg -L (>) is not what the install rules put (<)"
+for p in novaline xmrender novaline-play novaline-capture; do
+    out=$(env -u DISPLAY -u WAYLAND_DISPLAY "/usr/bin/$p" --version 2>&1) ||
+        fail "/usr/bin/$p --version exits with status $?"
+    [ "$out" = "$p (novaline) $version" ] || fail "/usr/bin/$p --version prints '$out'"
+done
+
+DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq --purge novaline >"$stage/apt.log" 2>&1 ||
+    { cat "$stage/apt.log" >&2; exit 1; }
+left=$(while read -r path; do [ ! -e "$path" ] || echo "$path"; done <<<"$expected")
+[ -z "$left" ] || fail "removing the package leaves $left"
+
+[ "$failures" -eq 0 ] || exit 1
+echo "$(basename "$deb"): $(stat -c %s "$deb") bytes, installs, lists what the install puts," \
+     "runs and is removed cleanly"
