@@ -11,7 +11,9 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 # An option is a word that begins with one or two hyphens and a letter, standing alone (not the
 # hyphen inside "16-bit" or "frame-000123").
-options_in() { grep -oE '(^|[^[:alnum:]-])--?[[:alpha:]][[:alnum:]-]*' | sed -E 's/^[^-]*//' | sort -u; }
+options_in() {
+    grep -oE '(^|[^[:alnum:]-])--?[[:alpha:]][[:alnum:]-]*' | sed -E 's/^[^-]*//' | sort -u
+}
 
 help=$("$program" --help) || { echo "FAIL: $program --help exits with status $?" >&2; exit 1; }
 in_help=$(options_in <<<"$help")

@@ -25,7 +25,9 @@ trap 'rm -rf "$stage"' EXIT
 DESTDIR=$stage cmake --install "$build" --prefix /usr >/dev/null
 expected=$(cd "$stage" && find . ! -type d | sed 's|^\.||' | sort)
 
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >"$stage/apt.log" 2>&1 ||
+# Another apt-get at work on the machine is waited for, not taken as a failure.
+apt=(env DEBIAN_FRONTEND=noninteractive apt-get -y -qq -o DPkg::Lock::Timeout=600)
+"${apt[@]}" install "$deb" >"$stage/apt.log" 2>&1 ||
     { cat "$stage/apt.log" >&2; exit 1; }
 listed=$(dpkg -L novaline | while read -r path; do [ -d "$path" ] || echo "$path"; done | sort)
 diff <(echo "$expected") <(echo "$listed") ||
@@ -36,7 +38,7 @@ for p in novaline xmrender novaline-play novaline-capture; do
     [ "$out" = "$p (novaline) $version" ] || fail "/usr/bin/$p --version prints '$out'"
 done
 
-DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq --purge novaline >"$stage/apt.log" 2>&1 ||
+"${apt[@]}" remove --purge novaline >"$stage/apt.log" 2>&1 ||
     { cat "$stage/apt.log" >&2; exit 1; }
 left=$(while read -r path; do [ ! -e "$path" ] || echo "$path"; done <<<"$expected")
 [ -z "$left" ] || fail "removing the package leaves $left"
