@@ -77,13 +77,20 @@ build_web() {
         awk '{ printf "The page: build-web/ (%.2f MB in all)\n", $1 / 1e6 }'
 }
 
-# The Debian package: the programs in a Release tree of their own (no tests or benchmarks), then
-# CPack, which strips them and has dpkg-shlibdeps (dpkg-dev) find their dependencies; lintian,
-# Debian's package checker, reads the result.
+# The Debian package: the programs in a Release tree of their own (no tests or benchmarks), with
+# the hardening flags Debian builds its packages with (dpkg-buildflags: stack protector, fortified
+# calls, relocations read-only and bound at start), then CPack, which strips them and has
+# dpkg-shlibdeps (dpkg-dev) find their dependencies; lintian, Debian's package checker, reads the
+# result.
 package_packages=(dpkg-dev lintian)
 build_package() {
+    local flags cppflags ldflags
+    flags=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS)
+    cppflags=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CPPFLAGS)
+    ldflags=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get LDFLAGS)
     configure_and_build build-release -DCMAKE_BUILD_TYPE=Release -DNOVALINE_TESTS=OFF \
-        -DNOVALINE_BENCH=OFF
+        -DNOVALINE_BENCH=OFF -DCMAKE_C_FLAGS="$flags $cppflags" \
+        -DCMAKE_CXX_FLAGS="$flags $cppflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags"
     rm -f build-release/novaline_*.deb
     (cd build-release && cpack -G DEB >/dev/null)
     local deb
