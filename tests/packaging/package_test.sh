@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package as a user meets it, on this machine (as root, so in CI): lintian finds no
 # error, `apt-get install ./FILE.deb` installs it, dpkg lists exactly the files the install rules
-# put, every program answers --version from /usr/bin with the package's version, and removing the
-# package takes them away.
+# put, every program answers --version from /usr/bin with the package's version, the demo runs and
+# ends on a virtual display, the capture records from the package, and removing it takes them away.
 #   package_test.sh FILE.deb BUILD_DIR
 set -euo pipefail
 deb=$(realpath "$1")
@@ -16,8 +16,8 @@ fi
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
-lintian --fail-on error "$deb" 2>&1 | grep -v "^running with root privileges" || true
-lintian --fail-on error "$deb" >/dev/null 2>&1 || fail "lintian reports an error"
+lint=$(lintian --fail-on error "$deb" 2>&1) || fail "lintian reports an error"
+grep -v "^running with root privileges" <<<"$lint" || true
 
 # What the install rules put under /usr, from a staged install of the same tree.
 stage=$(mktemp -d)
@@ -37,6 +37,13 @@ for p in novaline xmrender novaline-play novaline-capture; do
         fail "/usr/bin/$p --version exits with status $?"
     [ "$out" = "$p (novaline) $version" ] || fail "/usr/bin/$p --version prints '$out'"
 done
+# The show itself from the package: the demo on a virtual display, and two seconds of it captured.
+"$(dirname "$0")/../platform/demo_smoke_test.sh" /usr/bin/novaline >"$stage/smoke.log" 2>&1 ||
+    { cat "$stage/smoke.log" >&2; fail "the installed demo does not run and end cleanly"; }
+/usr/bin/novaline-capture --seconds 2 --wav "$stage/show.wav" --quiet 2>"$stage/capture.log" ||
+    { cat "$stage/capture.log" >&2; fail "the installed capture fails"; }
+[ "$(stat -c %s "$stage/show.wav" 2>/dev/null || echo 0)" -eq $((44 + 2 * 44100 * 4)) ] ||
+    fail "the installed capture's two seconds of sound are not 2 x 44100 frames"
 
 "${apt[@]}" remove --purge novaline >"$stage/apt.log" 2>&1 ||
     { cat "$stage/apt.log" >&2; exit 1; }
