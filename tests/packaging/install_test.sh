@@ -62,7 +62,8 @@ runs=$("${isolate[@]}" env -u DISPLAY -u WAYLAND_DISPLAY bash -c '
     if [ -e "$build/CMakeCache.txt" ]; then echo "the build folder is still seen" >&2; exit 1; fi
     for p in "$@"; do
         out=$("$prefix/bin/$p" --version 2>&1); echo "$p --version|$?|$out"
-        out=$("$prefix/bin/$p" --help 2>&1 | head -1); echo "$p --help|${PIPESTATUS[0]}|$out"
+        out=$("$prefix/bin/$p" --help 2>&1); status=$?
+        echo "$p --help|$status|$(head -n 1 <<<"$out")"
     done
     out=$("$prefix/bin/novaline" --window 2>&1); echo "novaline --window|$?|$out"
 ' bash "$prefix" "$build" "$source" "${programs[@]}")
