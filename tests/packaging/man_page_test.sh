@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Holds a program's manual page to its --help: every option the help text names is a tagged
 # paragraph of the page's OPTIONS section, and every option tagged there is in the help text.
-# Then the page must render through man without a warning, in 80 columns.
+# The page has the sections a reader looks for, and renders through man without a warning, in 80
+# columns.
 #   man_page_test.sh PROGRAM PAGE
 set -euo pipefail
 program=$1
@@ -30,6 +31,10 @@ missing=$(comm -23 <(echo "$in_help") <(echo "$in_page"))
 [ -z "$missing" ] || fail "$page does not describe what --help lists: $(echo $missing)"
 extra=$(comm -13 <(echo "$in_help") <(echo "$in_page"))
 [ -z "$extra" ] || fail "$page describes what --help does not list: $(echo $extra)"
+
+for section in NAME SYNOPSIS DESCRIPTION OPTIONS "EXIT STATUS" EXAMPLES "SEE ALSO"; do
+    grep -qE "^\.SH \"?$section\"?$" "$page" || fail "$page has no section $section"
+done
 
 warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null) ||
     fail "man cannot render $page"
