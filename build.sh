@@ -6,6 +6,7 @@
 #   ./build.sh sanitize   build into build-asan/ with AddressSanitizer + UBSan, then run every test
 #   ./build.sh tsan       build into build-tsan/ with ThreadSanitizer, then run the sound tests
 #   ./build.sh web        build the web page into build-web/ with Emscripten
+#   ./build.sh package    build the programs Release into build-release/ and their Debian package
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -14,11 +15,12 @@ cd "$(dirname "$0")"
 # libpng-dev: previews of the generated pictures; libfreetype-dev and fonts-dejavu-core: the font
 # sheet is rasterised from a freely licensed font at build time.
 # ffmpeg: the capture tool encodes its video through the ffmpeg program; its test runs it.
+# man-db: the manual pages' test renders them through man.
 # emscripten: the web page; chromium: the page's test loads it in a real browser (driven over the
 # DevTools protocol by Node.js, which emscripten brings). Both without their recommendations, which
 # add a desktop's daemons and nothing the build uses.
 packages=(cmake g++ ninja-build pkg-config libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev
-          libpng-dev libfreetype-dev fonts-dejavu-core xvfb xdotool openbox ffmpeg)
+          libpng-dev libfreetype-dev fonts-dejavu-core xvfb xdotool openbox ffmpeg man-db)
 lean_packages=(emscripten chromium)
 
 missing_of() {  # packages... -> those not installed
@@ -75,7 +77,31 @@ build_web() {
         awk '{ printf "The page: build-web/ (%.2f MB in all)\n", $1 / 1e6 }'
 }
 
+# The Debian package: the programs in a Release tree of their own (no tests or benchmarks), with
+# the hardening flags Debian builds its packages with (dpkg-buildflags: stack protector, fortified
+# calls, relocations read-only and bound at start), then CPack, which strips them and has
+# dpkg-shlibdeps (dpkg-dev) find their dependencies; lintian, Debian's package checker, reads the
+# result.
+package_packages=(dpkg-dev lintian)
+build_package() {
+    local flags cppflags ldflags
+    flags=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS)
+    cppflags=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CPPFLAGS)
+    ldflags=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get LDFLAGS)
+    configure_and_build build-release -DCMAKE_BUILD_TYPE=Release -DNOVALINE_TESTS=OFF \
+        -DNOVALINE_BENCH=OFF -DCMAKE_C_FLAGS="$flags $cppflags" \
+        -DCMAKE_CXX_FLAGS="$flags $cppflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags"
+    rm -f build-release/novaline_*.deb
+    (cd build-release && cpack -G DEB >/dev/null)
+    local deb
+    deb=$(ls build-release/novaline_*.deb)
+    echo "The package: $deb ($(stat -c %s "$deb") bytes)"
+    dpkg-deb -f "$deb" Depends Recommends
+    lintian --fail-on error "$deb"
+}
+
 mode=${1:-build}
+[ "$mode" = package ] && packages+=("${package_packages[@]}")
 install_missing
 case "$mode" in
     build)
@@ -98,7 +124,9 @@ case "$mode" in
             ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" -E '^(Sdl|NovalinePlay)' ;;
     web)
         build_web ;;
+    package)
+        build_package ;;
     *)
-        echo "usage: $0 [build|run|test|sanitize|tsan|web]" >&2
+        echo "usage: $0 [build|run|test|sanitize|tsan|web|package]" >&2
         exit 2 ;;
 esac

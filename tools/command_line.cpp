@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "project_version.h"
 
 namespace {
 
@@ -226,7 +225,3 @@ int PrintToStandardOutput(const char* tool, const char* text) {
     return 0;
 }
 
-int PrintVersion(const char* tool) {
-    const std::string line = std::string(tool) + " " + kProjectVersion + "\n";
-    return PrintToStandardOutput(tool, line.c_str());
-}

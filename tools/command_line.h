@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "project_version.h"  // PrintVersion, every tool's --version
+
 // Exit status of a command line that cannot be followed.
 inline constexpr int kExitUsage = 2;
 
@@ -61,5 +63,3 @@ bool TakeOperands(int argc, char** argv, int first, int least, int most, const c
 int ReportUsageError(const char* tool, const std::string& error);
 // The text on standard output, which must arrive there: 0, or 1 with a line on stderr.
 int PrintToStandardOutput(const char* tool, const char* text);
-// "TOOL VERSION" on standard output, the project's one version number; 0, or 1 as above.
-int PrintVersion(const char* tool);

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "project_version.h"
 #include "sound/audio_output.h"
 #include "sound/module.h"
 #include "replay/song_control.h"

@@ -99,7 +99,7 @@ TEST(CommandLine, HelpAndVersionGoToStandardOutput) {
         SCOPED_TRACE(tool.name);
         const Outcome version = RunTool(tool.path, "--version");
         EXPECT_EQ(version.status, 0);
-        EXPECT_EQ(version.out, std::string(tool.name) + " " + kProjectVersion + "\n");
+        EXPECT_EQ(version.out, std::string(tool.name) + " (novaline) " + kProjectVersion + "\n");
         EXPECT_EQ(version.err, "");
         const Outcome help = RunTool(tool.path, "--help");
         EXPECT_EQ(help.status, 0);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "director/entry.h"
+#include "project_version.h"
 #include "director/timeline.h"
 #include "platform/audio_device.h"
 #include "platform/headless.h"

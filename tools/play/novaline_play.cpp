@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "project_version.h"
 #include "sound/audio_output.h"
 #include "sound/memory_files.h"
 #include "replay/song_control.h"
