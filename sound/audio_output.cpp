@@ -31,6 +31,7 @@ constexpr auto kPollInterval = std::chrono::milliseconds(2);
 // A block holds at most three tick boundaries at any tempo a score can set (255 BPM and below), so
 // eight marks leave room for a start mark and a second started Song.
 constexpr int32_t kMarksPerBlock = 8;
+static_assert(sizeof(MixedBlockRecord::marks) / sizeof(uint32_t) == kMarksPerBlock);
 // A reader overtaken by the writer this often in one call gives up rather than wait on it.
 constexpr int kHeardReadAttempts = 3;
 
@@ -390,6 +391,50 @@ HeardPeak FindHeardPeak() {
         }
     }
     return {0, 0};
+}
+
+uint64_t OutputBlocksRecorded() { return blocksRecorded.load(std::memory_order_acquire); }
+
+bool CopyMixedBlock(uint64_t n, MixedBlockRecord* record) {
+    if (!output.heard) return false;
+    const uint64_t entries = static_cast<uint64_t>(output.heardEntries);
+    const uint64_t whole = blocksRecorded.load(std::memory_order_acquire);
+    // The slot after the newest is the one the writer may be filling.
+    if (n >= whole || n + entries <= whole) return false;
+    const HeardBlock& block = output.heard[n % entries];
+    const uint64_t stamp = 2 * n + 2;
+    if (block.stamp.load(std::memory_order_acquire) != stamp) return false;
+    record->firstFrame = block.firstFrame.load(std::memory_order_acquire);
+    record->peak = block.peak.load(std::memory_order_acquire);
+    record->markCount =
+        std::min<uint32_t>(block.markCount.load(std::memory_order_acquire), kMarksPerBlock);
+    for (uint32_t i = 0; i < record->markCount; ++i) {
+        record->marks[i] = static_cast<uint32_t>(block.marks[i].load(std::memory_order_acquire));
+    }
+    return block.stamp.load(std::memory_order_relaxed) == stamp;
+}
+
+void RecordMixedBlock(const MixedBlockRecord& record) {
+    std::lock_guard<std::mutex> lock(mixMutex);
+    if (!output.open) return;
+    const Song* started = nullptr;
+    for (ListNode* node = playingSongs.next; node != &playingSongs && !started; node = node->next) {
+        if (static_cast<Song*>(node)->playing == 1) started = static_cast<Song*>(node);
+    }
+    HeardBlock& block = BlockBeingMixed();
+    block.stamp.store(2 * output.blocksMixed + 1, std::memory_order_relaxed);
+    block.firstFrame.store(record.firstFrame, std::memory_order_release);
+    const uint32_t count = started ? std::min<uint32_t>(record.markCount, kMarksPerBlock) : 0;
+    const uint64_t serial = started ? started->startSerial.load(std::memory_order_relaxed) : 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        block.marks[i].store(serial << 32 | record.marks[i], std::memory_order_release);
+    }
+    block.peak.store(record.peak, std::memory_order_release);
+    block.markCount.store(count, std::memory_order_release);
+    block.stamp.store(2 * output.blocksMixed + 2, std::memory_order_release);
+    ++output.blocksMixed;
+    mixedEndFrame.store(record.firstFrame + output.blockFrames, std::memory_order_release);
+    blocksRecorded.store(output.blocksMixed, std::memory_order_release);
 }
 
 uint64_t OutputMixedEndFrame() { return mixedEndFrame.load(std::memory_order_acquire); }

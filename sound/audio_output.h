@@ -50,6 +50,26 @@ HeardPeak FindHeardPeak();
 // OutputHeardFrames reach it then); 0 before the first block. Lock-free.
 uint64_t OutputMixedEndFrame();
 
+// One whole block of the record as another copy of the engine needs it: the device frame it
+// begins at, its peak (left << 16 | right), and where the started Song stood from which frame on,
+// (frame offset in the block << 16) | (order << 8) | row, in frame order. The page carries these
+// from its sound worklet, whose copy of the engine mixes, to its own, which never does.
+struct MixedBlockRecord {
+    uint64_t firstFrame;
+    uint32_t peak;
+    uint32_t markCount;
+    uint32_t marks[8];
+};
+// Blocks whole in the record since the open. Lock-free.
+uint64_t OutputBlocksRecorded();
+// Copies block n (counted from the open) of the record: false when it is not whole or no longer
+// kept. Lock-free, on the same thread as FindHeardPosition.
+bool CopyMixedBlock(uint64_t n, MixedBlockRecord* record);
+// Adds a block mixed elsewhere to the record as the next one, its marks standing for the Song
+// started here (none while none is); for an output whose device never calls for mixing, whose
+// heard position then answers from these blocks as from its own.
+void RecordMixedBlock(const MixedBlockRecord& record);
+
 // The started Songs, in start order.
 ListNode* PlayingSongs();
 
