@@ -22,14 +22,18 @@ constexpr uint32_t kModeHeight = 200;
 constexpr uint32_t kModeBitsPerPixel = 16;
 }  // namespace
 
-int RunDemo() {
+Song* OpenShowSound() {
     // The hooks come first: the output refuses to open without a complete set.
     SetFileHooks(ModuleOpen, ModuleClose, ModuleRead, ModuleSeek, ModuleTell);
     SetBufferLength(kAudioBufferMs);
     // Neither result is tested: without sound the show runs silent, and without a Song its clock
     // stays at 0, so every scene waits for Escape.
     OpenAudioOutput(kOutputRateHz);
-    song = CreateSong("quindolo.xm", nullptr);
+    return CreateSong("quindolo.xm", nullptr);
+}
+
+int RunDemo() {
+    song = OpenShowSound();
 
     // The effects' tables; the wave plane's map follows the frame buffer.
     BuildAngleTables();

@@ -2,5 +2,12 @@
 // headless platform; the program links one of them.
 #pragma once
 
+struct Song;
+
+// The show's sound as start-up opens it: the embedded module's file hooks, the ring, the output at
+// 44100 Hz, and the song loaded but not started (null when it does not load). The page's sound
+// worklet opens its own copy of the program's sound the same way.
+Song* OpenShowSound();
+
 // Returns 0 when the show has ended. A display that cannot start ends the process inside it.
 int RunDemo();
