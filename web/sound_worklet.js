@@ -101,8 +101,8 @@ class NovalineSound extends AudioWorkletProcessor {
       // MixedBlockRecord: the first frame (64 bits), the peak, the mark count, the marks.
       const w = at >> 2;
       const words = this.words;
-      this.port.postMessage({ block: [words[w] + words[w + 1] * 4294967296, words[w + 2],
-                                      ...words.subarray(w + 3, w + 4 + Math.min(words[w + 3], 8))] });
+      const marks = words.subarray(w + 3, w + 4 + Math.min(words[w + 3], 8));
+      this.port.postMessage({ block: [words[w] + words[w + 1] * 4294967296, words[w + 2], ...marks] });
     }
     this.times[this.timesCount++ % kTimesKept] = clock() - began;
     return true;

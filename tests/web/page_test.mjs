@@ -4,7 +4,8 @@
 // the page's thread is blocked for 1 s in scene 1; the song position the page answers is the one
 // heard, also after the block; holding Escape ends the show and its sound at once, and a click
 // starts both again, the same sound. From file://, the single page starts on a click and shows
-// scene 1; without AudioWorklet it says it cannot play. No console error anywhere. Exits 77 (skipped) without Chromium or a built page.
+// scene 1; without AudioWorklet it says it cannot play. No console error anywhere. Exits 77
+// (skipped) without Chromium or a built page.
 import { execFileSync } from 'node:child_process';
 import { existsSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -212,7 +213,8 @@ try {
   expect(await browser.waitFor('document.body.dataset.show === "title"', 20),
          'the single file shows its title from disk');
   await browser.click(400, 300);
-  expect(await browser.waitFor('document.body.dataset.show === "running" && Module.novalineSound.playedFrames() > 44100', 10),
+  expect(await browser.waitFor(`document.body.dataset.show === "running" &&
+                                Module.novalineSound.playedFrames() > ${kRate}`, 10),
          'the single file starts on a click');
   await sleep(1500);
   const fileShown = await browser.evaluate(lit);
