@@ -90,7 +90,7 @@ class NovalineSound extends AudioWorkletProcessor {
     const out = outputs[0];
     out[0].set(this.frames.subarray(0, kQuantumFrames));
     if (out.length > 1) out[1].set(this.frames.subarray(kQuantumFrames, 2 * kQuantumFrames));
-    if (this.blocksSent === 0 && this.origin === undefined) {
+    if (this.origin === undefined) {
       // The device's frame 0 is this quantum's first.
       this.origin = currentFrame;
       this.port.postMessage({ origin: currentFrame });
