@@ -10,6 +10,8 @@
 const kQuantumFrames = 128;
 // Worklet render times kept for the page's measurement: about three minutes of quanta.
 const kTimesKept = 1 << 16;
+// Browsers give the audio thread's scope no fine clock (Chromium: none at all), so the times may be
+// whole milliseconds.
 const clock = typeof performance !== "undefined" ? () => performance.now() : () => Date.now();
 
 // One engine for the whole context, made by the first node; a later node (the show started
