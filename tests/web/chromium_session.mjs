@@ -54,7 +54,10 @@ export async function openChromium(chromium = '/usr/bin/chromium') {
   const evaluate = async expression => {
     const { result, exceptionDetails } =
         await send('Runtime.evaluate', { expression, returnByValue: true, awaitPromise: true });
-    if (exceptionDetails) throw new Error(`${expression}: ${exceptionDetails.text}`);
+    if (exceptionDetails) {
+      const what = exceptionDetails.exception?.description ?? exceptionDetails.text;
+      throw new Error(`${expression.trim().split('\n')[0].slice(0, 60)}...: ${what}`);
+    }
     return result.value;
   };
   return {

@@ -46,7 +46,8 @@ if (tickPositions.length !== Math.ceil(11 * kRate / tickFrames)) {
 const positionAt = f => f < 0 ? 0 : tickPositions[Math.floor(f / tickFrames)];
 
 // In the page: a second worklet node behind every sound node keeps what it receives as 16-bit
-// values, with the context frame of its first quantum.
+// values, with the context frame of its first quantum; the sound node's first message gives the
+// context frame of the sound's frame 0.
 const captureSetup = `(() => {
   const source = \`class Capture extends AudioWorkletProcessor {
     constructor() {
@@ -76,34 +77,39 @@ const captureSetup = `(() => {
   const open = sound.open.bind(sound);
   window.captures = [];
   sound.open = rate => {
+    // Made first, so that it is running by the time the sound's engine is.
+    const capture = new AudioWorkletNode(sound.context, "capture", { outputChannelCount: [2] });
     const opened = open(rate);
     if (opened) {
-      const capture = new AudioWorkletNode(sound.context, "capture", { outputChannelCount: [2] });
       sound.node.connect(capture);
       capture.connect(sound.context.destination);
-      window.captures.push({ capture, sound });
+      const n = window.captures.push(capture) - 1;
+      const handle = sound.node.port.onmessage;
+      sound.node.port.onmessage = event => {
+        if (event.data.origin !== undefined) window.origins[n] = event.data.origin;
+        handle(event);
+      };
     }
     return opened;
   };
-  // What capture n holds, from the sound's frame 0, as base64 of its 16-bit values.
+  // What capture n holds from the sound's frame \`start\` on, as base64 of its 16-bit values;
+  // \`start\` is above 0 when the capture began after the sound.
   window.captured = n => new Promise(resolve => {
-    const { capture } = window.captures[n];
+    const capture = window.captures[n];
     capture.port.onmessage = event => {
       const { first, samples } = event.data;
-      const skip = 2 * Math.max(0, window.origins[n] - first);
+      const start = Math.max(0, first - window.origins[n]);
+      const skip = 2 * (start + window.origins[n] - first);
       const bytes = new Uint8Array(samples.buffer, 2 * skip);
       let text = "";
       for (let i = 0; i < bytes.length; i += 32768) {
         text += String.fromCharCode.apply(null, bytes.subarray(i, i + 32768));
       }
-      resolve(btoa(text));
+      resolve({ start, samples: btoa(text) });
     };
     capture.port.postMessage("get");
   });
   window.origins = [];
-  const record = setInterval(() => {
-    if (sound.origin !== null) window.origins[window.captures.length - 1] = sound.origin;
-  }, 5);
 })()`;
 
 // The position the page answers and the one heard, at one moment of the page.
@@ -119,13 +125,16 @@ const failures = [];
 const expect = (ok, what) => { if (!ok) failures.push(what); };
 const sleep = ms => new Promise(r => setTimeout(r, ms));
 
-// The first frame at which the capture differs from the render, or -1.
-function firstDifference(base64, frames) {
-  const bytes = Buffer.from(base64, 'base64');
+// Where the capture first differs from the render, or ''.
+function firstDifference({ start, samples }, frames) {
+  const bytes = Buffer.from(samples, 'base64');
   const got = new Int16Array(bytes.buffer, bytes.byteOffset, bytes.length >> 1);
-  const offset = 2 * kSongStartFrame;
-  if (got.length < offset + 2 * frames) return `only ${(got.length >> 1) - kSongStartFrame} frames`;
-  for (let i = 0; i < 2 * kSongStartFrame; ++i) if (got[i] !== 0) return `sound before the song at ${i >> 1}`;
+  if (start > kSongStartFrame) return `the capture began after the song, at frame ${start}`;
+  const offset = 2 * (kSongStartFrame - start);
+  if (got.length < offset + 2 * frames) return `only ${(got.length - offset) >> 1} frames`;
+  for (let i = 0; i < offset; ++i) {
+    if (got[i] !== 0) return `sound before the song at frame ${start + (i >> 1)}`;
+  }
   for (let i = 0; i < 2 * frames; ++i) {
     if (got[offset + i] !== reference[i]) {
       return `frame ${i >> 1}: ${got[offset + i]} where the render has ${reference[i]}`;
