@@ -4,7 +4,8 @@
 // the page's thread is blocked for 1 s in scene 1; the song position the page answers is the one
 // heard, also after the block; holding Escape ends the show and its sound at once, and a click
 // starts both again, the same sound. From file://, the single page starts on a click and shows
-// scene 1; without AudioWorklet it says it cannot play. No console error anywhere. Exits 77
+// scene 1 and asks for no other file; index.html from disk names novaline.html, and without
+// AudioWorklet the page says it cannot play. No console error while the show plays. Exits 77
 // (skipped) without Chromium or a built page.
 import { execFileSync } from 'node:child_process';
 import { existsSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
@@ -217,8 +218,10 @@ try {
   const again = firstDifference(await browser.evaluate('window.captured(1)'), 3 * kRate);
   expect(again === '', `started again, the same sound: ${again}`);
 
-  // The single file from disk.
-  await browser.send('Page.navigate', { url: `file://${resolve(folder, 'novaline.html')}` });
+  // The single file from disk: it asks for nothing but itself.
+  const single = `file://${resolve(folder, 'novaline.html')}`;
+  browser.requests.length = 0;
+  await browser.send('Page.navigate', { url: single });
   expect(await browser.waitFor('document.body.dataset.show === "title"', 20),
          'the single file shows its title from disk');
   await browser.click(400, 300);
@@ -230,7 +233,15 @@ try {
   const fileScene = await browser.evaluate('Module._NovalineCurrentScene()');
   expect(fileShown > 0.5 && fileScene === 1,
          `the single file shows scene 1 (scene ${fileScene}, lit pixels ${fileShown})`);
+  const fetched = browser.requests.filter(u => u !== single && !u.startsWith('data:'));
+  expect(fetched.length === 0, `the single file fetches nothing (${fetched.join(' ')})`);
   expect(browser.errors.length === 0, `no console errors: ${browser.errors.join(' | ')}`);
+
+  // The page for a server, opened from disk, cannot read its files and says which file to open.
+  await browser.send('Page.navigate', { url: `file://${resolve(folder, 'index.html')}` });
+  expect(await browser.waitFor(`document.body.dataset.show === "unable" &&
+                                /novaline\\.html/.test(document.getElementById("status").textContent)`, 10),
+         'index.html from disk names the single file');
 
   // A browser without AudioWorklet: the page says so on the page.
   await browser.send('Page.addScriptToEvaluateOnNewDocument',
