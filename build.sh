@@ -73,8 +73,11 @@ build_web() {
         -DCMAKE_BUILD_TYPE=Release -DNOVALINE_TESTS=OFF -DNOVALINE_BENCH=OFF \
         -DNOVALINE_ASSET_DIR="$PWD/build/assets" >/dev/null
     NODE_PATH=/usr/share/nodejs cmake --build build-web
-    du -cb build-web/index.html build-web/novaline.js build-web/novaline.wasm | tail -1 |
-        awk '{ printf "The page: build-web/ (%.2f MB in all)\n", $1 / 1e6 }'
+    du -cb build-web/index.html build-web/novaline.js build-web/novaline.wasm \
+        build-web/sound_worklet.js | tail -1 |
+        awk '{ printf "The page for a server: build-web/index.html (%.2f MB with its files)\n", $1 / 1e6 }'
+    du -b build-web/novaline.html |
+        awk '{ printf "The page in one file: build-web/novaline.html (%.2f MB)\n", $1 / 1e6 }'
 }
 
 # The Debian package: the programs in a Release tree of their own (no tests or benchmarks), with

@@ -26,14 +26,18 @@ constexpr uint32_t kModeHeight = 200;
 constexpr uint32_t kModeBitsPerPixel = 16;
 }  // namespace
 
-int RunDemo() {
+Song* OpenShowSound() {
     // The hooks come first: the output refuses to open without a complete set.
     SetFileHooks(ModuleOpen, ModuleClose, ModuleRead, ModuleSeek, ModuleTell);
     SetBufferLength(kAudioBufferMs);
     // Without sound the show runs silent, saying so once; without a Song its clock stays at 0, so
     // every scene waits for Escape.
     if (!OpenAudioOutput(kShowOutputRateHz)) std::fputs(kNoSoundDevice, stderr);
-    showSong = CreateSong("quindolo.xm", nullptr);
+    return CreateSong("quindolo.xm", nullptr);
+}
+
+int RunDemo() {
+    showSong = OpenShowSound();
 
     // The effects' tables; the wave plane's map follows the frame buffer.
     BuildAngleTables();

@@ -1,9 +1,19 @@
-// The web page's audio device: the page's AudioContext plays the ring through buffers scheduled a
-// little ahead, and the device's clock is the context's. Nothing runs behind the show's back: the
-// display calls the pump once per frame, in the page's own thread, as the virtual device is moved
-// by its caller.
+// The web page's audio device. The page's WebAssembly runs twice: on the page, where the show
+// runs, and inside the page's sound worklet on the audio thread, where only the sound runs. The
+// device has a role in each.
+// - On the page it is the worklet: opening it starts the worklet's sound, its clock is the
+//   AudioContext's from the frame at which the worklet's first quantum played, and it holds the
+//   context's latency. It never calls for mixing: the page's thread mixes nothing.
+// - In the worklet it is moved by the quanta the worklet renders, mixing what became due as the
+//   virtual device does, so the worklet's copy of the engine mixes block by block as natively.
 #pragma once
 
-// Reads the context's clock, mixes the blocks that became due and schedules the ring's sound up to
-// the lead. Nothing while closed.
-void PumpWebAudio();
+#include <cstdint>
+
+// Makes this copy the worklet's; called before the output opens.
+void UseWorkletAudio();
+// Worklet: writes the next `frames` frames the device plays (at most kWorkletMaxFrames), as
+// floats, left then right in two runs of `frames`, counts them as played and mixes the blocks
+// that became due. Silence while closed.
+constexpr uint32_t kWorkletMaxFrames = 1024;
+void RenderWorkletAudio(float* out, uint32_t frames);

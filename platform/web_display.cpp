@@ -4,7 +4,6 @@
 #include "platform/pixel_565.h"
 #include "platform/frame_buffer_store.h"
 #include "platform/frame_pacer.h"
-#include "platform/web_audio_device.h"
 
 namespace {
 
@@ -96,8 +95,8 @@ void CreateFrameBuffer(uint32_t width, uint32_t height, uint32_t bitsPerPixel) {
 
 void FreeFrameBuffer() { ReleaseFrameBuffer(); }
 
-// Draws the frame, moves the sound on, then gives the page's thread back to the browser until the
-// frame is due: the show's loops block, and this is where they yield, once per frame.
+// Draws the frame, then gives the page's thread back to the browser until the frame is due: the
+// show's loops block, and this is where they yield, once per frame.
 void PresentFrame() {
     if (!display.modeSet) return;
     if (FrameBuffer) {
@@ -109,8 +108,6 @@ void PresentFrame() {
         }
         DrawWebCanvas();
     }
-    PumpWebAudio();
-
     const int64_t shownNs = MonotonicNowNs();
     if (display.resumedNs != 0) {
         ReportWebFrame(static_cast<double>(shownNs - display.resumedNs) / kNsPerUs);

@@ -215,6 +215,16 @@ uint64_t OutputHeardFrames() {
     return played > held ? played - held : 0;
 }
 
+void RecordMixedBlock(const MixedBlockRecord& block) {
+    std::lock_guard<std::mutex> lock(mixMutex);
+    if (!output.open) return;
+    const Song* started = nullptr;
+    for (ListNode* node = playingSongs.next; node != &playingSongs && !started; node = node->next) {
+        if (static_cast<Song*>(node)->playing == 1) started = static_cast<Song*>(node);
+    }
+    AddMixedBlock(block, started, output.blockFrames);
+}
+
 int32_t OutputRateHz() { return output.rateHz; }
 
 void SetOutputGain(float gain) { outputGain.store(gain, std::memory_order_relaxed); }

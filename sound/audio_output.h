@@ -41,6 +41,14 @@ int32_t OutputNextBlock();
 // The sound reaching the loudspeaker now, in device frames: the device's play count less what it
 // still holds on the way there; never below 0.
 uint64_t OutputHeardFrames();
+
+// Adds a block mixed elsewhere (MixedBlockRecord, sound/heard_position.h) to the record as the
+// next one, its marks standing for the Song started here (none while none is); for an output
+// whose device never calls for mixing, whose heard position then answers from these blocks as
+// from its own. The page carries them from its sound worklet, whose copy of the engine mixes.
+struct MixedBlockRecord;
+void RecordMixedBlock(const MixedBlockRecord& block);
+
 // The started Songs, in start order.
 ListNode* PlayingSongs();
 

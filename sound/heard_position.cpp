@@ -46,7 +46,21 @@ std::atomic<uint64_t> blocksRecorded{0};
 // The device frame at which the sound mixed so far ends: the end of the newest whole block.
 std::atomic<uint64_t> mixedEndFrame{0};
 
+static_assert(sizeof(MixedBlockRecord::marks) / sizeof(uint32_t) == kMarksPerBlock);
+
 HeardBlock& BlockBeingMixed() { return record.blocks[record.blocksMixed % record.entries]; }
+
+// The block being mixed is whole: its readers may take it from here.
+void CloseBlockBeingMixed(uint32_t peak, int32_t frames) {
+    HeardBlock& block = BlockBeingMixed();
+    block.peak.store(peak, std::memory_order_release);
+    block.markCount.store(static_cast<uint32_t>(record.marksInBlock), std::memory_order_release);
+    block.stamp.store(2 * record.blocksMixed + 2, std::memory_order_release);
+    ++record.blocksMixed;
+    mixedEndFrame.store(block.firstFrame.load(std::memory_order_relaxed) + frames,
+                        std::memory_order_release);
+    blocksRecorded.store(record.blocksMixed, std::memory_order_release);
+}
 
 // |-32768| is 32768, which still fits the 16 bits a side has in the packed peak.
 uint32_t PeakOfBlock(const int16_t* pcm, int32_t frames) {
@@ -151,14 +165,41 @@ void MarkHeard(const Song* song, int32_t offset) {
 }
 
 void EndHeardBlock(const int16_t* pcm, int32_t frames) {
+    CloseBlockBeingMixed(PeakOfBlock(pcm, frames), frames);
+}
+
+void AddMixedBlock(const MixedBlockRecord& mixed, const Song* started, int32_t frames) {
+    BeginHeardBlock(mixed.firstFrame);
     HeardBlock& block = BlockBeingMixed();
-    block.peak.store(PeakOfBlock(pcm, frames), std::memory_order_release);
-    block.markCount.store(static_cast<uint32_t>(record.marksInBlock), std::memory_order_release);
-    block.stamp.store(2 * record.blocksMixed + 2, std::memory_order_release);
-    ++record.blocksMixed;
-    mixedEndFrame.store(block.firstFrame.load(std::memory_order_relaxed) + frames,
-                        std::memory_order_release);
-    blocksRecorded.store(record.blocksMixed, std::memory_order_release);
+    const uint32_t count = started ? std::min<uint32_t>(mixed.markCount, kMarksPerBlock) : 0;
+    const uint64_t serial = started ? started->startSerial.load(std::memory_order_relaxed) : 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        block.marks[i].store(serial << 32 | mixed.marks[i], std::memory_order_release);
+    }
+    record.marksInBlock = static_cast<int32_t>(count);
+    CloseBlockBeingMixed(mixed.peak, frames);
+}
+
+uint64_t OutputBlocksRecorded() { return blocksRecorded.load(std::memory_order_acquire); }
+
+bool CopyMixedBlock(uint64_t n, MixedBlockRecord* copy) {
+    if (!record.blocks) return false;
+    const uint64_t entries = static_cast<uint64_t>(record.entries);
+    const uint64_t whole = blocksRecorded.load(std::memory_order_acquire);
+    // The slot after the newest is the one the writer may be filling.
+    if (n >= whole || n + entries <= whole) return false;
+    const HeardBlock& block = record.blocks[n % entries];
+    const uint64_t stamp = 2 * n + 2;
+    if (block.stamp.load(std::memory_order_acquire) != stamp) return false;
+    copy->firstFrame = block.firstFrame.load(std::memory_order_acquire);
+    copy->peak = block.peak.load(std::memory_order_acquire);
+    copy->markCount =
+        std::min<uint32_t>(block.markCount.load(std::memory_order_acquire), kMarksPerBlock);
+    // The serial stays behind: the copy stands for whichever start the reader's own output has.
+    for (uint32_t i = 0; i < copy->markCount; ++i) {
+        copy->marks[i] = static_cast<uint32_t>(block.marks[i].load(std::memory_order_acquire));
+    }
+    return block.stamp.load(std::memory_order_relaxed) == stamp;
 }
 
 bool FindHeardPosition(uint32_t startSerial, int32_t* order, int32_t* row) {

@@ -37,6 +37,21 @@ HeardPeak FindHeardPeak();
 // OutputHeardFrames reach it then); 0 before the first block. Lock-free.
 uint64_t OutputMixedEndFrame();
 
+// One whole block of the record as another copy of the engine needs it: the device frame it
+// begins at, its peak (left << 16 | right), and where the started Song stood from which frame on,
+// (frame offset in the block << 16) | song position, in frame order.
+struct MixedBlockRecord {
+    uint64_t firstFrame;
+    uint32_t peak;
+    uint32_t markCount;
+    uint32_t marks[8];
+};
+// Blocks whole in the record since the open. Lock-free.
+uint64_t OutputBlocksRecorded();
+// Copies block n (counted from the open) of the record: false when it is not whole or no longer
+// kept. Lock-free, on the same thread as FindHeardPosition.
+bool CopyMixedBlock(uint64_t n, MixedBlockRecord* block);
+
 // The audio output's side, under the mix lock. The record holds `entries` blocks: the ring's,
 // what the device still holds, and a few more for a reader that began a block earlier.
 void OpenHeardRecord(int32_t entries);
@@ -48,3 +63,6 @@ void BeginHeardBlock(uint64_t firstFrame);
 void MarkHeard(const Song* song, int32_t offset);
 // The block being mixed is whole: `frames` stereo frames of 16-bit PCM at `pcm`.
 void EndHeardBlock(const int16_t* pcm, int32_t frames);
+// A block mixed by another copy of the engine, `frames` long, added whole as the next one: its
+// marks stand for the start of `started`, or are left out while no Song is started.
+void AddMixedBlock(const MixedBlockRecord& block, const Song* started, int32_t frames);

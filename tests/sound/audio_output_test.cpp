@@ -3,10 +3,12 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/audio_device.h"
 #include "platform/virtual_audio_device.h"
 #include "replay/channel.h"
 #include "sound/audio_output.h"
 #include "sound/file_hooks.h"
+#include "sound/heard_position.h"
 #include "sound/memory_files.h"
 #include "sound/song_timing.h"
 #include "replay/song_control.h"
@@ -343,6 +345,49 @@ TEST_F(AudioOutput, TheHeardPositionTrailsTheMixByTheRingAcrossRestartStopAndReo
     for (int b = 0; b < 20; ++b) AdvanceVirtualAudio(OutputBlockFrames());
     ASSERT_TRUE(OpenAudioOutput(44100));
     EXPECT_EQ(Heard(song), Packed(song->tick - 1));
+}
+
+// The page's case: one output mixes, another never does and is handed the first one's blocks as
+// they are mixed. The second answers, frame for frame, what the first heard, for its own Song.
+TEST_F(AudioOutput, BlocksMixedElsewhereAnswerTheSameHeardPosition) {
+    ASSERT_TRUE(OpenAudioOutput(44100));
+    Song* mixed = MakeSong(TickIsRow, 125);
+    songs.push_back(mixed);
+    ASSERT_TRUE(StartSong(mixed));
+    std::vector<std::vector<MixedBlockRecord>> blocksPerStep;
+    std::vector<uint32_t> heard;
+    uint64_t copied = 0;
+    for (int64_t now = 0; now < 4 * OutputRingFrames(); now += 227) {
+        AdvanceVirtualAudio(227);
+        blocksPerStep.emplace_back();
+        for (; copied < OutputBlocksRecorded(); ++copied) {
+            MixedBlockRecord record{};
+            ASSERT_TRUE(CopyMixedBlock(copied, &record));
+            blocksPerStep.back().push_back(record);
+        }
+        heard.push_back(Heard(mixed));
+    }
+    MixedBlockRecord gone{};
+    EXPECT_FALSE(CopyMixedBlock(0, &gone)) << "an old block is no longer kept";
+    EXPECT_FALSE(CopyMixedBlock(copied, &gone)) << "a block not yet mixed";
+    ASSERT_GT(heard.back(), 20u) << "the song was heard well past its start";
+
+    StopSong(mixed);
+    CloseAudioOutput();
+    ASSERT_TRUE(OpenAudioOutput(44100));
+    AudioDeviceDrivesMixing(nullptr);
+    Song* shown = MakeSong(TickIsRow, 125);  // another start, another serial
+    songs.push_back(shown);
+    ASSERT_TRUE(StartSong(shown));
+    std::vector<uint32_t> answered;
+    for (const std::vector<MixedBlockRecord>& step : blocksPerStep) {
+        for (const MixedBlockRecord& record : step) RecordMixedBlock(record);
+        AdvanceVirtualAudio(227);
+        answered.push_back(Heard(shown));
+    }
+    EXPECT_EQ(answered, heard);
+    EXPECT_EQ(OutputNextBlock(), 0) << "nothing was mixed here";
+    EXPECT_EQ(GetSongRow(shown), 0);
 }
 
 // ---------------------------------------------------------------------------------------------

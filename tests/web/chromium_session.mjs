@@ -1,5 +1,5 @@
 // Headless Chromium driven over the DevTools protocol on a pipe (--remote-debugging-pipe): no
-// package beyond Node.js itself. One page, its console errors and exceptions collected.
+// package beyond Node.js itself. One page, its console errors, exceptions and requests collected.
 import { spawn } from 'node:child_process';
 import { mkdtempSync } from 'node:fs';
 import { rm } from 'node:fs/promises';
@@ -18,6 +18,7 @@ export async function openChromium(chromium = '/usr/bin/chromium') {
   const toBrowser = browser.stdio[3];
   const pending = new Map();
   const errors = [];
+  const requests = [];  // every URL the page asked for, data: URLs included
   let nextId = 1;
   let received = '';
   browser.stdio[4].on('data', chunk => {
@@ -37,6 +38,8 @@ export async function openChromium(chromium = '/usr/bin/chromium') {
         errors.push(message.params.args.map(a => a.value ?? a.description).join(' '));
       } else if (message.method === 'Log.entryAdded' && message.params.entry.level === 'error') {
         errors.push(message.params.entry.text);
+      } else if (message.method === 'Network.requestWillBeSent') {
+        requests.push(message.params.request.url);
       }
     }
   });
@@ -49,16 +52,20 @@ export async function openChromium(chromium = '/usr/bin/chromium') {
   const { targetInfos } = await send('Target.getTargets');
   const page = targetInfos.find(t => t.type === 'page');
   ({ sessionId } = await send('Target.attachToTarget', { targetId: page.targetId, flatten: true }));
-  await Promise.all([send('Page.enable'), send('Runtime.enable'), send('Log.enable')]);
+  await Promise.all([send('Page.enable'), send('Runtime.enable'), send('Log.enable'),
+                    send('Network.enable')]);
 
   const evaluate = async expression => {
     const { result, exceptionDetails } =
         await send('Runtime.evaluate', { expression, returnByValue: true, awaitPromise: true });
-    if (exceptionDetails) throw new Error(`${expression}: ${exceptionDetails.text}`);
+    if (exceptionDetails) {
+      const what = exceptionDetails.exception?.description ?? exceptionDetails.text;
+      throw new Error(`${expression.trim().split('\n')[0].slice(0, 60)}...: ${what}`);
+    }
     return result.value;
   };
   return {
-    send, evaluate, errors,
+    send, evaluate, errors, requests,
     async waitFor(expression, seconds) {
       for (const end = Date.now() + seconds * 1000; Date.now() < end;) {
         // Before the page has loaded, what the expression reads may not exist yet.
