@@ -12,8 +12,8 @@
 const char kCaptureUsage[] =
     "usage: novaline-capture [--fps N] [--seconds S | --end-after S] [--escape-at T]\n"
     "                        [--frames DIR [--every N | --at T1,T2,...]] [--wav FILE]\n"
-    "                        [--video FILE] [--contact-sheet FILE] [--scale N | --native]\n"
-    "                        [--hash] [--quiet]\n"
+    "                        [--video FILE [--crf N]] [--contact-sheet FILE]\n"
+    "                        [--scale N | --native] [--hash] [--quiet]\n"
     "\n"
     "Runs the show offline on a virtual clock and records it, the same bytes every run.\n"
     "  --fps N              frames per second of show time, 10..240 (default 70)\n"
@@ -25,9 +25,10 @@ const char kCaptureUsage[] =
     "  --at T1,T2,...       only the frames on screen at these show times\n"
     "  --wav FILE           every sample played, 16-bit stereo 44100 Hz ('-': standard output)\n"
     "  --video FILE         .mp4 (H.264, AAC) or .mkv (lossless FFV1, FLAC), through ffmpeg\n"
+    "  --crf N              the MP4's quality, 0 (lossless) to 51 (smallest); default 21\n"
     "  --contact-sheet FILE PNG grid: first, middle and last frame of every scene and flash\n"
     "  --scale N            video of 320N x 240N, 1..8 (default 4: 1280 x 960)\n"
-    "  --native             video of 320 x 200 with a 6:5 sample aspect ratio\n"
+    "  --native             video of 320 x 200 with a 5:6 sample aspect ratio (4:3 shown)\n"
     "  --hash               print the SHA-256 of all frames and all audio on standard output\n"
     "  --quiet              no progress bar, only the summary line\n"
     "  --help               print this text\n";
@@ -37,6 +38,7 @@ namespace {
 constexpr int32_t kMinFps = 10;  // below, one frame's sound would pass the audio ring
 constexpr int32_t kMaxFps = 240;
 constexpr int32_t kMaxScale = 8;
+constexpr int32_t kMaxCrf = 51;  // x264's scale for 8-bit video
 constexpr uint64_t kNanosecondsPerSecond = 1'000'000'000;
 constexpr uint64_t kMaxSeconds = 86'400;
 
@@ -52,6 +54,7 @@ enum LongOption {
     kOptionVideo,
     kOptionContactSheet,
     kOptionScale,
+    kOptionCrf,
     kOptionNative,
     kOptionHash,
     kOptionQuiet,
@@ -69,6 +72,7 @@ constexpr option kLongOptions[] = {
     {"video", required_argument, nullptr, kOptionVideo},
     {"contact-sheet", required_argument, nullptr, kOptionContactSheet},
     {"scale", required_argument, nullptr, kOptionScale},
+    {"crf", required_argument, nullptr, kOptionCrf},
     {"native", no_argument, nullptr, kOptionNative},
     {"hash", no_argument, nullptr, kOptionHash},
     {"quiet", no_argument, nullptr, kOptionQuiet},
@@ -160,6 +164,11 @@ bool CheckCombination(CaptureOptions* o, bool endAfterGiven, bool everyGiven, bo
         *error = "--video needs a file: the video is finished in place, which a pipe cannot do";
     } else if (!o->video.empty() && o->videoKind == VideoKind::None) {
         *error = "--video needs a name ending in .mp4 or .mkv, not '" + o->video + "'";
+    } else if (o->crf >= 0 && o->videoKind != VideoKind::Mp4) {
+        *error = "--crf sets the quality of an .mp4 --video";
+    } else if (!o->hash && o->framesDirectory.empty() && o->wav.empty() && o->video.empty() &&
+               o->contactSheet.empty()) {
+        *error = "nothing to write: name an output";
     } else {
         return OutputsAreApart(*o, error);
     }
@@ -228,6 +237,10 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
                 o->scale = static_cast<int32_t>(number);
                 scaleGiven = true;
                 break;
+            case kOptionCrf:
+                ok = ParseWhole(value, 0, kMaxCrf, &number);
+                o->crf = static_cast<int32_t>(number);
+                break;
             case kOptionFrames:
                 o->framesDirectory = value;
                 break;
@@ -259,6 +272,7 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
                      std::string(value) + "'";
             if (c == kOptionFps) *error += " (a whole number from 10 to 240)";
             if (c == kOptionScale) *error += " (a whole number from 1 to 8)";
+            if (c == kOptionCrf) *error += " (a whole number from 0 to 51)";
             return false;
         }
     }

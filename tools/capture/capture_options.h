@@ -32,6 +32,7 @@ struct CaptureOptions {
     VideoKind videoKind = VideoKind::None;
     std::string contactSheet;
     int32_t scale = 4;  // video of 320 N x 240 N
+    int32_t crf = -1;   // the MP4's x264 constant rate factor; -1: the encoder's own choice
     bool native = false;
     bool hash = false;
     bool quiet = false;

@@ -30,8 +30,9 @@ constexpr int32_t kSoundRateHz = 44100;
 // constant quality where its artefacts no longer show on flat pixel art, with its veryfast preset
 // (on the grainy scenes the medium one took 2.4 times as long for a file 5% smaller); AAC at a
 // rate that keeps the drums' attack; FFV1 with every frame a key frame, for archives.
-constexpr const char* kMp4Picture[] = {"-c:v", "libx264", "-preset",  "veryfast",
-                                       "-crf", "16",      "-pix_fmt", "yuv420p"};
+constexpr const char* kMp4Picture[] = {"-c:v", "libx264", "-preset", "veryfast",
+                                       "-pix_fmt", "yuv420p"};
+constexpr int32_t kDefaultCrf = 16;
 constexpr const char* kMkvPicture[] = {"-c:v", "ffv1", "-level",   "3",
                                        "-g",   "1",    "-pix_fmt", "bgr0"};
 constexpr const char* kMp4Sound[] = {"-c:a",      "aac",        "-b:a", "192k",
@@ -131,7 +132,7 @@ bool FindProgram(const char* program, std::string* path) {
 }
 
 bool StartVideo(VideoEncoder* video, const std::string& path, VideoKind kind,
-                int32_t framesPerSecond, int32_t scale, std::string* error) {
+                int32_t framesPerSecond, int32_t scale, int32_t crf, std::string* error) {
     video->kind = kind;
     video->framesPerSecond = framesPerSecond;
     video->scale = scale;
@@ -173,11 +174,14 @@ bool StartVideo(VideoEncoder* video, const std::string& path, VideoKind kind,
                                           "-vf"};
     // Nearest neighbour: every pixel of the show stays a sharp block, none is blended with its
     // neighbours; 200 rows to 240 N is not a whole factor, so rows repeat 4 or 5 times at N = 4.
-    arguments.push_back(scale == 0 ? "setsar=6/5"
+    // 320 x 200 shown as 4:3 makes each pixel 5/6 as wide as it is tall.
+    arguments.push_back(scale == 0 ? "setsar=5/6"
                                    : "scale=" + std::to_string(320 * scale) + ":" +
                                          std::to_string(240 * scale) + ":flags=neighbor,setsar=1");
     if (kind == VideoKind::Mp4) {
         Append(&arguments, kMp4Picture);
+        Append(&arguments, std::vector<std::string>{
+                               "-crf", std::to_string(crf >= 0 ? crf : kDefaultCrf)});
     } else {
         Append(&arguments, kMkvPicture);
     }
