@@ -245,7 +245,7 @@ TEST_F(Capture, RefusesWhatItCannotDoWithOneLineAndLeavesNothingBehind) {
         << full.err;
 }
 
-// The picture scaled to 4:3 with the sound beside it, or kept at 320 x 200 with wide pixels.
+// The picture in whole blocks of N x N pixels, marked to be shown 4:3, with the sound beside it.
 TEST_F(Capture, WritesVideoThatFfprobeReads) {
     if (std::system("command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null") != 0) {
         GTEST_SKIP() << "ffmpeg is not installed";
@@ -256,9 +256,9 @@ TEST_F(Capture, WritesVideoThatFfprobeReads) {
         const char* expected;
     };
     const Case cases[] = {
-        {"v.mp4", "", "h264,1280,960,1:1|aac|"},
+        {"v.mp4", "", "h264,1280,800,5:6|aac|"},
         {"v.mkv", "--native", "ffv1,320,200,5:6|flac|"},
-        {"v51.mp4", "--crf 51", "h264,1280,960,1:1|aac|"},
+        {"v51.mp4", "--crf 51", "h264,1280,800,5:6|aac|"},
     };
     uintmax_t defaultBytes = 0;
     for (const Case& c : cases) {

@@ -243,7 +243,7 @@ bool OpenOutputs(std::string* error) {
     }
     return o.videoKind == VideoKind::None ||
            StartVideo(&capture.video, o.video, o.videoKind, o.framesPerSecond,
-                      o.native ? 0 : o.scale, o.crf, error);
+                      o.native ? 1 : o.scale, o.crf, error);
 }
 
 // Every output is written out before any takes its name, so a late failure in one leaves every

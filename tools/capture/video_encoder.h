@@ -17,7 +17,7 @@ struct VideoEncoder {
     std::string ffmpeg;  // the program's path
     VideoKind kind = VideoKind::None;
     int32_t framesPerSecond = 0;
-    int32_t scale = 0;   // 0: 320 x 200 with a 5:6 sample aspect ratio
+    int32_t scale = 1;   // 320 N x 200 N, with a 5:6 sample aspect ratio
     OutputFile output;   // the final file, which ffmpeg writes under its temporary name
     OutputFile picture;  // the picture alone, removed at the end
     OutputFile sound;    // the WAV for the second run, removed at the end
