@@ -299,6 +299,7 @@ std::string TimeText(ShowTime time) {
 // length of the show: --seconds, or the frames a survey of the show counted.
 bool TimesWithinShow(uint64_t showFrames, std::string* error) {
     const CaptureOptions& o = capture.options;
+    if (o.at.empty() && !o.escapeAt) return true;
     // In milliseconds, truncated: every refused time is at or past the length the message gives.
     const uint64_t showMs = showFrames * 1000 / static_cast<uint64_t>(o.framesPerSecond);
     const std::string length =
