@@ -263,7 +263,7 @@ TEST_F(Capture, WritesVideoThatFfprobeReads) {
     uintmax_t defaultBytes = 0;
     for (const Case& c : cases) {
         const Outcome run =
-            Run(std::string("--seconds 1 --fps 50 ") + c.options + " --video " + P(c.name));
+            Run(std::string("--seconds 1 ") + c.options + " --video " + P(c.name));
         ASSERT_EQ(run.status, 0) << run.err;
         const std::string probe =
             "ffprobe -v error -show_entries "
@@ -281,6 +281,14 @@ TEST_F(Capture, WritesVideoThatFfprobeReads) {
                                      P(c.name) + " >" + P("probe");
         ASSERT_EQ(std::system(duration.c_str()), 0);
         EXPECT_NEAR(std::stod(ReadText(dir / "probe")), 1.0, 0.05) << c.name;
+        // Every frame of the MP4 lasts 1/70 s exactly, none rounded to a millisecond.
+        const std::string frames = "ffprobe -v error -select_streams v:0 -show_entries "
+                                   "packet=duration -of csv=p=0 " +
+                                   P(c.name) + " | sort -u | wc -l >" + P("probe");
+        ASSERT_EQ(std::system(frames.c_str()), 0);
+        if (fs::path(c.name).extension() == ".mp4") {
+            EXPECT_EQ(ReadText(dir / "probe"), "1\n") << c.name;
+        }
         fs::remove(dir / "probe");
         // The coarsest quality must be what it says: far smaller than the default.
         if (std::string(c.name) == "v.mp4") defaultBytes = fs::file_size(P(c.name));

@@ -196,8 +196,10 @@ bool StartVideo(VideoEncoder* video, const std::string& path, VideoKind kind,
         Append(&arguments, kMkvPicture);
     }
     Append(&arguments, kBitExact);
+    // NUT keeps the frames' time base, 1/fps; Matroska would round every time to a millisecond,
+    // and the MP4 copied from it would show its frames for 14 and 15 ms by turns at 70 fps.
     Append(&arguments,
-           std::vector<std::string>{"-f", "matroska", "-y", WrittenName(video->picture)});
+           std::vector<std::string>{"-f", "nut", "-y", WrittenName(video->picture)});
     const bool started = Spawn(video->ffmpeg, arguments, fds[0], &video->encoder);
     close(fds[0]);
     if (!started) {
