@@ -25,7 +25,7 @@ const char kCaptureUsage[] =
     "  --at T1,T2,...       only the frames on screen at these show times\n"
     "  --wav FILE           every sample played, 16-bit stereo 44100 Hz ('-': standard output)\n"
     "  --video FILE         .mp4 (H.264, AAC) or .mkv (lossless FFV1, FLAC), through ffmpeg\n"
-    "  --crf N              the MP4's quality, 0 (lossless) to 51 (smallest); default 22\n"
+    "  --crf N              MP4 quality, 0 (lossless) to 51 (smallest); default 23.3\n"
     "  --contact-sheet FILE PNG grid: first, middle and last frame of every scene and flash\n"
     "  --scale N            video of 320N x 200N, 1..8, shown 4:3 (default 4: 1280 x 800)\n"
     "  --native             video of 320 x 200, as --scale 1\n"
