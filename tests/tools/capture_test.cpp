@@ -127,9 +127,12 @@ class Capture : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    Outcome Run(const std::string& arguments, const std::string& environment = "") {
+    // Standard output goes to `out`, read back, unless another place is named.
+    Outcome Run(const std::string& arguments, const std::string& environment = "",
+                const std::string& out = "") {
         const std::string command = environment + " " + CAPTURE_PATH + " " + arguments + " >" +
-                                    (dir / "out").string() + " 2>" + (dir / "err").string();
+                                    (out.empty() ? (dir / "out").string() : out) + " 2>" +
+                                    (dir / "err").string();
         const int raw = std::system(command.c_str());
         Outcome run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(dir / "out"),
                     ReadText(dir / "err")};
@@ -224,10 +227,14 @@ TEST_F(Capture, HoldEscapeAtEndsEveryRemainingSceneAndEscapeAtOnlyOne) {
 // order 18 sounds 6285320 audio frames in (32 + 17 x 64 rows of 6 ticks of 934 frames, plus the
 // 8840 of the first pass over the silent ring), so scene 8 begins on the frame after the first
 // end test that hears it: 1426 x 4410 passes it. --end-after 0.5 then holds Escape on its 5th.
+// The last frame, 1430, is on screen until 143.1 s: --at just before it is taken (143.1 itself is
+// refused below).
 TEST_F(Capture, EndAfterEndsScene8AndTheSheetHoldsEveryScene) {
-    const Outcome run = Run("--fps 10 --end-after 0.5 --contact-sheet " + P("sheet.png"));
+    const Outcome run = Run("--fps 10 --end-after 0.5 --contact-sheet " + P("sheet.png") +
+                            " --frames " + P("at") + " --at 143.09");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.err.find("1431 frames at 10 fps"), std::string::npos) << run.err;
+    EXPECT_TRUE(fs::exists(dir / "at" / "frame-001430.png"));
     EXPECT_NE(run.err.find("last scene 8,"), std::string::npos) << run.err;
     EXPECT_EQ(SheetRows(P("sheet.png")), 10u);  // eight scenes, two flashes
 }
@@ -257,6 +264,16 @@ TEST_F(Capture, RefusesWhatItCannotDoWithOneLineAndLeavesNothingBehind) {
         {"--seconds 1 --wav /dev/full", "", 1, "cannot write /dev/full"},
         {"--seconds 1 --wav " + P("a.wav") + " --video " + P("v.mp4"), "PATH=/nonexistent", 1,
          "Debian package ffmpeg"},
+        {"--seconds 1", "", 2, "nothing to write: name an output"},
+        {"--seconds 1 --crf 20 --video " + P("v.mkv"), "", 2, "--crf sets the quality of an .mp4"},
+        {"--seconds 1 --crf 52 --video " + P("v.mp4"), "", 2, "bad value for --crf"},
+        // Times the capture would never reach, against --seconds or the show's own end.
+        {"--seconds 1 --frames " + P("f") + " --at 0.5,1", "", 2, "--at 1 is beyond --seconds 1"},
+        {"--seconds 1.5 --escape-at 1.5 --hash", "", 2, "--escape-at 1.5 is beyond --seconds 1.5"},
+        {"--fps 10 --end-after 0.5 --frames " + P("f") + " --at 143.1", "", 2,
+         "--at 143.1 is after the show's end: the show runs 143.100 s"},
+        {"--fps 10 --end-after 0.5 --escape-at 143.09 --hash", "", 2,
+         "--escape-at 143.09 is after the show's end: the show runs 143.100 s"},
     };
     for (const Case& c : cases) {
         const Outcome run = Run(c.arguments, c.environment);
@@ -270,6 +287,11 @@ TEST_F(Capture, RefusesWhatItCannotDoWithOneLineAndLeavesNothingBehind) {
         }
         EXPECT_TRUE(Left().empty()) << c.arguments << " left " << Left().front();
     }
+    const Outcome full = Run("--seconds 0.1 --hash", "", "/dev/full");
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find("cannot write the hash on standard output: No space left on device"),
+              std::string::npos)
+        << full.err;
 }
 
 // Files already there stay unless -f is given; a folder for the frames must exist already.
@@ -292,7 +314,7 @@ TEST_F(Capture, KeepsExistingFilesUnlessForced) {
     EXPECT_EQ(PngSize(P("frames/frame-000000.png")), (std::pair<uint32_t, uint32_t>{320, 200}));
 }
 
-// The picture scaled to 4:3 with the sound beside it, or kept at 320 x 200 with wide pixels.
+// The picture in whole blocks of N x N pixels, marked to be shown 4:3, with the sound beside it.
 TEST_F(Capture, WritesVideoThatFfprobeReads) {
     if (std::system("command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null") != 0) {
         GTEST_SKIP() << "ffmpeg is not installed";
@@ -303,12 +325,14 @@ TEST_F(Capture, WritesVideoThatFfprobeReads) {
         const char* expected;
     };
     const Case cases[] = {
-        {"v.mp4", "", "h264,1280,960,1:1|aac|"},
-        {"v.mkv", "--native", "ffv1,320,200,6:5|flac|"},
+        {"v.mp4", "", "h264,1280,800,5:6|aac|"},
+        {"v.mkv", "--native", "ffv1,320,200,5:6|flac|"},
+        {"v51.mp4", "--crf 51", "h264,1280,800,5:6|aac|"},
     };
+    uintmax_t defaultBytes = 0;
     for (const Case& c : cases) {
         const Outcome run =
-            Run(std::string("--seconds 1 --fps 50 ") + c.options + " --video " + P(c.name));
+            Run(std::string("--seconds 1 ") + c.options + " --video " + P(c.name));
         ASSERT_EQ(run.status, 0) << run.err;
         const std::string probe =
             "ffprobe -v error -show_entries "
@@ -326,7 +350,20 @@ TEST_F(Capture, WritesVideoThatFfprobeReads) {
                                      P(c.name) + " >" + P("probe");
         ASSERT_EQ(std::system(duration.c_str()), 0);
         EXPECT_NEAR(std::stod(ReadText(dir / "probe")), 1.0, 0.05) << c.name;
+        // Every frame of the MP4 lasts 1/70 s exactly, none rounded to a millisecond.
+        const std::string frames = "ffprobe -v error -select_streams v:0 -show_entries "
+                                   "packet=duration -of csv=p=0 " +
+                                   P(c.name) + " | sort -u | wc -l >" + P("probe");
+        ASSERT_EQ(std::system(frames.c_str()), 0);
+        if (fs::path(c.name).extension() == ".mp4") {
+            EXPECT_EQ(ReadText(dir / "probe"), "1\n") << c.name;
+        }
         fs::remove(dir / "probe");
+        // The coarsest quality must be what it says: far smaller than the default.
+        if (std::string(c.name) == "v.mp4") defaultBytes = fs::file_size(P(c.name));
+        if (std::string(c.name) == "v51.mp4") {
+            EXPECT_LT(fs::file_size(P(c.name)) * 4, defaultBytes);
+        }
         fs::remove(dir / c.name);
         EXPECT_TRUE(Left().empty()) << Left().front();
     }

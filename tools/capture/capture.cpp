@@ -250,7 +250,7 @@ bool OpenOutputs(std::string* error) {
     capture.video.outputMode = mode;
     return o.videoKind == VideoKind::None ||
            StartVideo(&capture.video, o.video, o.videoKind, o.framesPerSecond,
-                      o.native ? 0 : o.scale, error);
+                      o.native ? 1 : o.scale, o.crf, error);
 }
 
 // Every output is written out before any takes its name, so a late failure in one leaves every
@@ -291,6 +291,41 @@ void DiscardOutputs() {
     DiscardVideo(&capture.video);
 }
 
+// A time as typed: seconds, and the decimals it has.
+std::string TimeText(ShowTime time) {
+    std::string text = std::to_string(time.nanoseconds / 1'000'000'000);
+    uint64_t fraction = time.nanoseconds % 1'000'000'000;
+    if (fraction == 0) return text;
+    int32_t digits = 9;
+    for (; fraction % 10 == 0; fraction /= 10) --digits;
+    const std::string decimals = std::to_string(fraction);
+    return text + "." + std::string(static_cast<size_t>(digits) - decimals.size(), '0') + decimals;
+}
+
+// A time that falls after the last frame would be ignored without a word. `showFrames` is the
+// length of the show: --seconds, or the frames a survey of the show counted.
+bool TimesWithinShow(uint64_t showFrames, std::string* error) {
+    const CaptureOptions& o = capture.options;
+    if (o.at.empty() && !o.escapeAt) return true;
+    // In milliseconds, truncated: every refused time is at or past the length the message gives.
+    const uint64_t showMs = showFrames * 1000 / static_cast<uint64_t>(o.framesPerSecond);
+    const std::string length =
+        o.timed ? "beyond --seconds " + TimeText(o.seconds)
+                : "after the show's end: the show runs " + std::to_string(showMs / 1000) + "." +
+                      std::to_string(1000 + showMs % 1000).substr(1) + " s";
+    for (ShowTime t : o.at) {
+        if (FloorCount(t, o.framesPerSecond) >= showFrames) {
+            *error = "--at " + TimeText(t) + " is " + length;
+            return false;
+        }
+    }
+    if (o.escapeAt && capture.escapeFrame >= showFrames) {
+        *error = "--escape-at " + TimeText(o.escapeTime) + " is " + length;
+        return false;
+    }
+    return true;
+}
+
 void PrintSummary() {
     const CaptureOptions& o = capture.options;
     const double showSeconds = static_cast<double>(capture.frames) / o.framesPerSecond;
@@ -321,6 +356,14 @@ int main(int argc, char** argv) {
     }
     if (o.escapeAt) capture.escapeFrame = CeilCount(o.escapeTime, o.framesPerSecond);
     if (o.holdEscapeAt) capture.holdFrame = CeilCount(o.holdEscapeTime, o.framesPerSecond);
+    // Without --seconds, where the show ends is known only by running it, a few seconds' work
+    // with nothing recorded; the contact sheet's own survey is then the same run.
+    const bool surveyed = !o.timed && (o.escapeAt || !o.at.empty());
+    if (surveyed) RunShow(true);
+    if (!TimesWithinShow(surveyed ? capture.frames : capture.frameLimit, &error)) {
+        std::fprintf(stderr, "novaline-capture: %s\n", error.c_str());
+        return kExitUsage;
+    }
     if (!OpenOutputs(&error)) {
         DiscardOutputs();
         std::fprintf(stderr, "novaline-capture: %s\n", error.c_str());
@@ -331,7 +374,7 @@ int main(int argc, char** argv) {
     if (!o.contactSheet.empty()) {
         // A first run, drawing the same frames as the second, finds where each scene begins and
         // ends: a scene's middle frame is known only once it has ended.
-        RunShow(true);
+        if (!surveyed) RunShow(true);
         LayOutContactSheet(&capture.sheet, capture.segments.segments, capture.segments.count,
                            o.framesPerSecond);
     }
@@ -345,5 +388,10 @@ int main(int argc, char** argv) {
     }
     PrintSummary();
     if (o.hash) std::printf("%s\n", FinishSha256(&capture.sha).c_str());
-    return std::fflush(stdout) == 0 ? 0 : kExitFailure;
+    if (std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "novaline-capture: cannot write the hash on standard output: %s\n",
+                     std::strerror(errno));
+        return kExitFailure;
+    }
+    return 0;
 }

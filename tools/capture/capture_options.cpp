@@ -11,7 +11,7 @@
 const char kCaptureUsage[] =
     "usage: novaline-capture [--fps N] [--seconds S | --end-after S] [--escape-at T]\n"
     "                        [--hold-escape-at T] [--frames DIR [--every N | --at T1,T2,...]]\n"
-    "                        [--wav FILE] [--video FILE] [--contact-sheet FILE]\n"
+    "                        [--wav FILE] [--video FILE [--crf N]] [--contact-sheet FILE]\n"
     "                        [--scale N | --native] [--hash] [--quiet] [-f]\n"
     "       novaline-capture --help | --version\n"
     "\n"
@@ -27,9 +27,10 @@ const char kCaptureUsage[] =
     "  --at T1,T2,...       only the frames on screen at these show times\n"
     "  --wav FILE           every sample played, 16-bit stereo 44100 Hz ('-': standard output)\n"
     "  --video FILE         .mp4 (H.264, AAC) or .mkv (lossless FFV1, FLAC), through ffmpeg\n"
+    "  --crf N              MP4 quality, 0 (lossless) to 51 (smallest); default 23.3\n"
     "  --contact-sheet FILE PNG grid: first, middle and last frame of every scene and flash\n"
-    "  --scale N            video of 320N x 240N, 1..8 (default 4: 1280 x 960)\n"
-    "  --native             video of 320 x 200 with a 6:5 sample aspect ratio\n"
+    "  --scale N            video of 320N x 200N, 1..8, shown 4:3 (default 4: 1280 x 800)\n"
+    "  --native             video of 320 x 200, as --scale 1\n"
     "  --hash               print the SHA-256 of all frames and all audio on standard output\n"
     "  --quiet              no progress bar, only the summary line\n"
     "  -f, --force          replace files that exist already\n"
@@ -41,6 +42,7 @@ namespace {
 constexpr int32_t kMinFps = 10;  // below, one frame's sound would pass the audio ring
 constexpr int32_t kMaxFps = 240;
 constexpr int32_t kMaxScale = 8;
+constexpr int32_t kMaxCrf = 51;  // x264's scale for 8-bit video
 
 enum LongOption {
     kOptionFps = 256,
@@ -55,6 +57,7 @@ enum LongOption {
     kOptionVideo,
     kOptionContactSheet,
     kOptionScale,
+    kOptionCrf,
     kOptionNative,
     kOptionHash,
     kOptionQuiet,
@@ -74,6 +77,7 @@ constexpr option kLongOptions[] = {
     {"video", required_argument, nullptr, kOptionVideo},
     {"contact-sheet", required_argument, nullptr, kOptionContactSheet},
     {"scale", required_argument, nullptr, kOptionScale},
+    {"crf", required_argument, nullptr, kOptionCrf},
     {"native", no_argument, nullptr, kOptionNative},
     {"hash", no_argument, nullptr, kOptionHash},
     {"quiet", no_argument, nullptr, kOptionQuiet},
@@ -124,6 +128,11 @@ bool CheckCombination(CaptureOptions* o, bool endAfterGiven, bool everyGiven, bo
         *error = "--video needs a file: the video is finished in place, which a pipe cannot do";
     } else if (!o->video.empty() && o->videoKind == VideoKind::None) {
         *error = "--video needs a name ending in .mp4 or .mkv, not '" + o->video + "'";
+    } else if (o->crf >= 0 && o->videoKind != VideoKind::Mp4) {
+        *error = "--crf sets the quality of an .mp4 --video";
+    } else if (!o->hash && o->framesDirectory.empty() && o->wav.empty() && o->video.empty() &&
+               o->contactSheet.empty()) {
+        *error = "nothing to write: name an output";
     } else {
         return OutputsAreApart(*o, error);
     }
@@ -185,6 +194,10 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
                 ok = ParseWholeOption(name, value, 1, kMaxScale, &number, error);
                 o->scale = static_cast<int32_t>(number);
                 scaleGiven = true;
+                break;
+            case kOptionCrf:
+                ok = ParseWholeOption(name, value, 0, kMaxCrf, &number, error);
+                o->crf = static_cast<int32_t>(number);
                 break;
             case kOptionFrames:
                 ok = ParseFileOption(name, value, &o->framesDirectory, error);

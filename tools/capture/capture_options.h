@@ -31,7 +31,8 @@ struct CaptureOptions {
     std::string video;
     VideoKind videoKind = VideoKind::None;
     std::string contactSheet;
-    int32_t scale = 4;  // video of 320 N x 240 N
+    int32_t scale = 4;  // video of 320 N x 200 N, shown 4:3
+    int32_t crf = -1;   // the MP4's x264 constant rate factor; -1: the encoder's own choice
     bool native = false;
     bool hash = false;
     bool quiet = false;

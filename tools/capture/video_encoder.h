@@ -17,7 +17,7 @@ struct VideoEncoder {
     std::string ffmpeg;  // the program's path
     VideoKind kind = VideoKind::None;
     int32_t framesPerSecond = 0;
-    int32_t scale = 0;   // 0: 320 x 200 with a 6:5 sample aspect ratio
+    int32_t scale = 1;   // 320 N x 200 N, with a 5:6 sample aspect ratio
     OutputMode outputMode = OutputMode::Keep;  // whether the final file may replace one there
     OutputFile output;   // the final file, which ffmpeg writes under its temporary name
     OutputFile picture;  // the picture alone, removed at the end
@@ -30,9 +30,10 @@ struct VideoEncoder {
 // The path of `program` on PATH; false when there is none.
 bool FindProgram(const char* program, std::string* path);
 
-// Opens the outputs and starts the picture's ffmpeg. False with a one-line reason in *error.
+// Opens the outputs and starts the picture's ffmpeg; `crf` is the MP4's quality, -1 for the
+// default. False with a one-line reason in *error.
 bool StartVideo(VideoEncoder* video, const std::string& path, VideoKind kind,
-                int32_t framesPerSecond, int32_t scale, std::string* error);
+                int32_t framesPerSecond, int32_t scale, int32_t crf, std::string* error);
 // One presented screen, 320 x 200 RGB 5-6-5 (128000 bytes).
 bool WriteVideoFrame(VideoEncoder* video, const uint8_t* screen);
 bool WriteVideoSound(VideoEncoder* video, const int16_t* frames, uint32_t count);
