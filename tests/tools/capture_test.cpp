@@ -212,9 +212,9 @@ TEST_F(Capture, HoldEscapeAtEndsEveryRemainingSceneAndEscapeAtOnlyOne) {
         const char* lastScene;
     };
     const Case cases[] = {
-        {"--seconds 2 --escape-at 0.5", "last scene 2,"},
-        {"--seconds 2 --hold-escape-at 0.5", "last scene 8,"},
-        {"--seconds 2 --escape-at 0.2 --hold-escape-at 1", "last scene 8,"},
+        {"--hash --seconds 2 --escape-at 0.5", "last scene 2,"},
+        {"--hash --seconds 2 --hold-escape-at 0.5", "last scene 8,"},
+        {"--hash --seconds 2 --escape-at 0.2 --hold-escape-at 1", "last scene 8,"},
     };
     for (const Case& c : cases) {
         const Outcome run = Run(c.arguments);
@@ -230,6 +230,7 @@ TEST_F(Capture, HoldEscapeAtEndsEveryRemainingSceneAndEscapeAtOnlyOne) {
 // The last frame, 1430, is on screen until 143.1 s: --at just before it is taken (143.1 itself is
 // refused below).
 TEST_F(Capture, EndAfterEndsScene8AndTheSheetHoldsEveryScene) {
+    fs::create_directory(P("at"));
     const Outcome run = Run("--fps 10 --end-after 0.5 --contact-sheet " + P("sheet.png") +
                             " --frames " + P("at") + " --at 143.09");
     ASSERT_EQ(run.status, 0) << run.err;
@@ -266,7 +267,7 @@ TEST_F(Capture, RefusesWhatItCannotDoWithOneLineAndLeavesNothingBehind) {
          "Debian package ffmpeg"},
         {"--seconds 1", "", 2, "nothing to write: name an output"},
         {"--seconds 1 --crf 20 --video " + P("v.mkv"), "", 2, "--crf sets the quality of an .mp4"},
-        {"--seconds 1 --crf 52 --video " + P("v.mp4"), "", 2, "bad value for --crf"},
+        {"--seconds 1 --crf 52 --video " + P("v.mp4"), "", 2, "--crf 52 is out of range (0 to 51)"},
         // Times the capture would never reach, against --seconds or the show's own end.
         {"--seconds 1 --frames " + P("f") + " --at 0.5,1", "", 2, "--at 1 is beyond --seconds 1"},
         {"--seconds 1.5 --escape-at 1.5 --hash", "", 2, "--escape-at 1.5 is beyond --seconds 1.5"},

@@ -361,8 +361,7 @@ int main(int argc, char** argv) {
     const bool surveyed = !o.timed && (o.escapeAt || !o.at.empty());
     if (surveyed) RunShow(true);
     if (!TimesWithinShow(surveyed ? capture.frames : capture.frameLimit, &error)) {
-        std::fprintf(stderr, "novaline-capture: %s\n", error.c_str());
-        return kExitUsage;
+        return ReportUsageError(kTool, error);
     }
     if (!OpenOutputs(&error)) {
         DiscardOutputs();
