@@ -19,8 +19,8 @@ namespace {
 // Half the ring: SetBufferLength(100) makes a ring of 200 ms, ten blocks of 20 ms.
 constexpr int32_t kAudioBufferMs = 100;
 constexpr int32_t kOutputRateHz = 44100;
-constexpr uint32_t kModeWidth = 320;
-constexpr uint32_t kModeHeight = 200;
+constexpr uint32_t kModeWidth = kFrameWidth;
+constexpr uint32_t kModeHeight = kFrameHeight;
 constexpr uint32_t kModeBitsPerPixel = 16;
 }  // namespace
 

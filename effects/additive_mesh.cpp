@@ -101,7 +101,7 @@ void InitTriangleTables() {
 }
 
 void DrawPulsingMesh() {
-    SetProjection(300, 160, 100);
+    SetProjection(kCameraFocal, kCameraCentreX, kCameraCentreY);
     SetRotationAngles(meshTurn1, meshTurn2, meshTurn3);
     SetTranslation(meshShift1, meshShift2, meshDistance);
     BuildRotation();
