@@ -1,8 +1,6 @@
 #include "director/entry.h"
 
-#include "show/mesh_motion.h"
 #include "director/module_file.h"
-#include "show/song_clock.h"
 #include "director/timeline.h"
 #include "effects/additive_mesh.h"
 #include "effects/colour_table.h"
@@ -11,9 +9,11 @@
 #include "effects/wave_plane.h"
 #include "platform/display.h"
 #include "platform/keyboard.h"
+#include "replay/song_control.h"
+#include "show/mesh_motion.h"
+#include "show/song_clock.h"
 #include "sound/audio_output.h"
 #include "sound/file_hooks.h"
-#include "replay/song_control.h"
 
 namespace {
 // Half the ring: SetBufferLength(100) makes a ring of 200 ms, ten blocks of 20 ms.

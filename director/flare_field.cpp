@@ -2,9 +2,9 @@
 
 #include <cmath>
 
+#include "effects/flare_sprite.h"
 #include "show/mesh_motion.h"
 #include "show/song_clock.h"
-#include "effects/flare_sprite.h"
 
 FlareField flareField;
 

@@ -5,10 +5,10 @@
 #include <cstring>
 
 #include "assets/embedded_data.h"
+#include "platform/display.h"
 #include "show/beat_tables.h"
 #include "show/mesh_motion.h"
 #include "show/song_clock.h"
-#include "platform/display.h"
 
 uint16_t meshColour = 0;
 

@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "sound/memory_files.h"
 #include "replay/song_control.h"
+#include "sound/memory_files.h"
 #include "sound/xm_format.h"
 #include "sound/xm_loader.h"
 

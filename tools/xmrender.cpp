@@ -13,9 +13,9 @@
 #include <string_view>
 #include <vector>
 
+#include "replay/song_control.h"
 #include "sound/audio_output.h"
 #include "sound/module.h"
-#include "replay/song_control.h"
 #include "tools/command_line.h"
 #include "tools/output_file.h"
 #include "tools/song_render.h"

@@ -1,6 +1,6 @@
-#include "show/song_clock.h"
 #include "effect_frame.h"
 #include "effects/captions.h"
+#include "show/song_clock.h"
 #include "sound/module.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "sound/audio_output.h"
 #include "replay/song_control.h"
+#include "sound/audio_output.h"
 #include "tools/play/player_session.h"
 #include "tools/play/raw_terminal.h"
 #include "tools/play/status_line.h"
