@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "show/beat_tables.h"
 #include "director/entry.h"
-#include "show/song_clock.h"
 #include "director/timeline.h"
 #include "platform/headless.h"
 #include "platform/keyboard.h"
+#include "show/beat_tables.h"
+#include "show/song_clock.h"
 
 namespace {
 

@@ -7,17 +7,17 @@
 
 #include <algorithm>
 
-#include "show/song_clock.h"
-#include "show/mesh_motion.h"
 #include "effects/additive_mesh.h"
 #include "effects/captions.h"
-#include "effects/flare_sprite.h"
-#include "effects/projection.h"
 #include "effects/colour_table.h"
+#include "effects/flare_sprite.h"
 #include "effects/grain.h"
+#include "effects/projection.h"
 #include "effects/wave_plane.h"
 #include "platform/display.h"
 #include "platform/headless.h"
+#include "show/mesh_motion.h"
+#include "show/song_clock.h"
 #include "sound/module.h"
 
 namespace {

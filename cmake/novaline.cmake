@@ -32,7 +32,8 @@ function(novaline_headers target)
   endif()
 endfunction()
 
-# Picks the platform backend a program runs on: `platform` (SDL2) or `platform_headless`. The
+# Picks the platform backend a program runs on: `platform` (SDL2), `platform_headless` or
+# `platform_web` (Emscripten only). The
 # engine links it after itself, so the audio device it calls is found whatever the link order.
 function(novaline_platform program backend)
   set_property(TARGET ${program} PROPERTY NOVALINE_PLATFORM ${backend})

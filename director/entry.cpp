@@ -2,9 +2,7 @@
 
 #include <cstdio>
 
-#include "show/mesh_motion.h"
 #include "director/module_file.h"
-#include "show/song_clock.h"
 #include "director/timeline.h"
 #include "effects/additive_mesh.h"
 #include "effects/colour_table.h"
@@ -13,16 +11,18 @@
 #include "effects/wave_plane.h"
 #include "platform/display.h"
 #include "platform/keyboard.h"
+#include "replay/song_control.h"
+#include "show/mesh_motion.h"
+#include "show/song_clock.h"
 #include "sound/audio_output.h"
 #include "sound/file_hooks.h"
-#include "replay/song_control.h"
 
 namespace {
 // Half the ring: SetBufferLength(100) makes a ring of 200 ms, ten blocks of 20 ms.
 constexpr const char* kNoSoundDevice = "no sound device: the show runs silent\n";
 constexpr int32_t kAudioBufferMs = 100;
-constexpr uint32_t kModeWidth = 320;
-constexpr uint32_t kModeHeight = 200;
+constexpr uint32_t kModeWidth = kFrameWidth;
+constexpr uint32_t kModeHeight = kFrameHeight;
 constexpr uint32_t kModeBitsPerPixel = 16;
 }  // namespace
 

@@ -2,9 +2,9 @@
 
 #include <cmath>
 
+#include "effects/flare_sprite.h"
 #include "show/mesh_motion.h"
 #include "show/song_clock.h"
-#include "effects/flare_sprite.h"
 
 FlareField flareField;
 
@@ -28,7 +28,7 @@ int32_t Nearest(double value) { return static_cast<int32_t>(std::nearbyint(value
 
 void ProjectCloud(int32_t count, const Point3* points, int32_t distance) {
     FlareField& f = flareField;
-    SetProjection(300, 160, 100);
+    SetProjection(kCameraFocal, kCameraCentreX, kCameraCentreY);
     SetRotationAngles(f.trailTurn1, f.trailTurn2, 0);
     SetTranslation(0, 0, distance);
     BuildRotation();
@@ -100,7 +100,7 @@ void DrawFlares(int32_t count, int32_t minX) {
         if (p.x >= minX && p.x <= kLastFlareColumn && p.y >= 0 && p.y <= kLastFlareRow) {
             // A flare at row 0 left of column 0 starts before the FrameBuffer: BlendFlare leaves
             // out what falls outside.
-            BlendFlare(p.y * 320 + p.x);
+            BlendFlare(p.y * static_cast<int32_t>(kFrameWidth) + p.x);
         }
     }
 }

@@ -3,11 +3,8 @@
 #include <utility>
 
 #include "assets/embedded_data.h"
-#include "show/beat_tables.h"
 #include "director/flare_field.h"
-#include "show/mesh_motion.h"
 #include "director/scene_pixels.h"
-#include "show/song_clock.h"
 #include "effects/additive_mesh.h"
 #include "effects/captions.h"
 #include "effects/colour_table.h"
@@ -16,6 +13,9 @@
 #include "effects/wave_plane.h"
 #include "platform/display.h"
 #include "platform/keyboard.h"
+#include "show/beat_tables.h"
+#include "show/mesh_motion.h"
+#include "show/song_clock.h"
 
 namespace {
 

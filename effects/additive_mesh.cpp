@@ -5,10 +5,10 @@
 #include <cstring>
 
 #include "assets/embedded_data.h"
+#include "platform/display.h"
 #include "show/beat_tables.h"
 #include "show/mesh_motion.h"
 #include "show/song_clock.h"
-#include "platform/display.h"
 
 uint16_t meshColour = 0;
 
@@ -101,7 +101,7 @@ void InitTriangleTables() {
 }
 
 void DrawPulsingMesh() {
-    SetProjection(300, 160, 100);
+    SetProjection(kCameraFocal, kCameraCentreX, kCameraCentreY);
     SetRotationAngles(meshTurn1, meshTurn2, meshTurn3);
     SetTranslation(meshShift1, meshShift2, meshDistance);
     BuildRotation();

@@ -5,9 +5,9 @@
 #include <iterator>
 
 #include "assets/embedded_data.h"
-#include "show/song_clock.h"
 #include "effects/colour_table.h"
 #include "platform/display.h"
+#include "show/song_clock.h"
 
 Caption captionTable[kCaptionCount];
 ActiveCaption activeCaptions[kActiveCaptionSlots];

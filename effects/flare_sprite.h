@@ -4,11 +4,14 @@
 
 #include <cstdint>
 
+#include "platform/display.h"
+
 inline constexpr int32_t kFlareWidth = 64;
 inline constexpr int32_t kFlareHeight = 42;
 // The highest position whose whole block lies inside the FrameBuffer.
 inline constexpr int32_t kLastWholeFlarePixel =
-    63999 - (kFlareHeight - 1) * 320 - (kFlareWidth - 1);
+    static_cast<int32_t>(kFramePixels - 1) - (kFlareHeight - 1) * static_cast<int32_t>(kFrameWidth) -
+    (kFlareWidth - 1);
 
 // Once at start-up: looks the sprite's colours up, after InitOverlayColours has built
 // flareColours.

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 float angleSin[kAngleSteps];
 float angleCos[kAngleSteps];
@@ -33,7 +34,7 @@ int32_t ScreenCoordinate(double value) {
 }  // namespace
 
 void BuildAngleTables() {
-    const double step = M_PI / kStepsPerHalfTurn;
+    const double step = std::numbers::pi / kStepsPerHalfTurn;
     for (int32_t i = 0; i < kAngleSteps; ++i) {
         angleCos[i] = static_cast<float>(std::cos(step * i));
         angleSin[i] = static_cast<float>(std::sin(step * i));

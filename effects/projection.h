@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "platform/display.h"
+
 struct Point3 {
     float x, y, z;
 };
@@ -26,6 +28,11 @@ extern float angleCos[kAngleSteps];
 // Where a point at zero depth lands: left of and above every window that draws points, so it is
 // never seen.
 inline constexpr int32_t kInvisibleCoordinate = INT32_MIN;
+
+// The show's one camera: a focal length of 300 pixels, the eye on the FrameBuffer's centre.
+inline constexpr int32_t kCameraFocal = 300;
+inline constexpr int32_t kCameraCentreX = static_cast<int32_t>(kFrameWidth / 2);
+inline constexpr int32_t kCameraCentreY = static_cast<int32_t>(kFrameHeight / 2);
 
 void BuildAngleTables();
 void SetProjection(int32_t focal, int32_t centreX, int32_t centreY);

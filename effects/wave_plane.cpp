@@ -25,7 +25,7 @@ void InitWavePlane() {
     ConvertPalette(texturePalette, textureColours);
     // Row 0 spans 256 texels; every row below adds 2 more across the 320 columns.
     for (uint32_t y = 0; y < kFrameHeight; ++y) {
-        const float stepU = static_cast<float>(256 + 2 * y) / 320.0f;
+        const float stepU = static_cast<float>(256 + 2 * y) / static_cast<float>(kFrameWidth);
         for (uint32_t x = 0; x < kFrameWidth; ++x) {
             planeMap[y * kFrameWidth + x] = static_cast<uint16_t>(MapCoordinate(x, stepU) << 8);
         }

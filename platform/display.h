@@ -1,6 +1,7 @@
 // The one display: a 320 x 200 picture of 16-bit RGB 5-6-5 pixels (red bits 15..11, green 10..5,
-// blue 4..0) that every effect draws into, put on the screen once per frame. Two implementations,
-// chosen at link time: SDL2 (library `platform`) and a headless one (`platform_headless`).
+// blue 4..0) that every effect draws into, put on the screen once per frame. Three implementations,
+// chosen at link time: SDL2 (library `platform`), a headless one (`platform_headless`) and the web
+// page's canvas (`platform_web`).
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-// The FrameBuffer's memory and row table, shared by both platforms' CreateFrameBuffer and
+// The FrameBuffer's memory and row table, shared by every platform's CreateFrameBuffer and
 // FreeFrameBuffer.
 #pragma once
 

@@ -1,4 +1,4 @@
-// The part of the keyboard poll that both platforms share: publishing a read state in keyDown.
+// The part of the keyboard poll that every platform shares: publishing a read state in keyDown.
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,16 @@
 
 #include <algorithm>
 
+#include "platform/display.h"
+
+namespace {
+
+// A window is a whole multiple of the picture shown at 4:3: 320 x 240.
+constexpr int32_t kUnitWidth = static_cast<int32_t>(kFrameWidth);
+constexpr int32_t kUnitHeight = kUnitWidth * 3 / 4;
+
+}  // namespace
+
 ScreenArea LetterboxArea(int32_t outputWidth, int32_t outputHeight) {
     if (outputWidth <= 0 || outputHeight <= 0) return {0, 0, 0, 0};
     ScreenArea area{0, 0, outputWidth, outputHeight};
@@ -17,11 +27,11 @@ ScreenArea LetterboxArea(int32_t outputWidth, int32_t outputHeight) {
 }
 
 ScreenArea WindowedArea(const ScreenArea& usable) {
-    const int32_t scale = std::min({3, usable.width / 320, usable.height / 240});
+    const int32_t scale = std::min({3, usable.width / kUnitWidth, usable.height / kUnitHeight});
     ScreenArea area = LetterboxArea(usable.width, usable.height);
     if (scale >= 1) {
-        area = {(usable.width - 320 * scale) / 2, (usable.height - 240 * scale) / 2, 320 * scale,
-                240 * scale};
+        area = {(usable.width - kUnitWidth * scale) / 2, (usable.height - kUnitHeight * scale) / 2,
+                kUnitWidth * scale, kUnitHeight * scale};
     }
     // A window needs a size, however small the desktop claims to be.
     area.width = std::max(area.width, 1);

@@ -1,4 +1,4 @@
-// The copy that puts a frame on a surface, shared by both platforms.
+// The copy that puts a frame on a surface, shared by every platform.
 #pragma once
 
 #include <cstdint>

@@ -132,6 +132,8 @@ void OpenWindow() {
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
 }
 
+namespace {
+
 // SDL falls back to drivers that show nothing (offscreen, dummy) where it finds no display; the
 // show would then run unseen, waiting for an Escape that cannot come. Such a driver counts as a
 // display only when the user asked for it by name.
@@ -143,8 +145,6 @@ bool AskedForByName(const char* driver) {
     const char* asked = SDL_getenv("SDL_VIDEODRIVER");
     return asked && driver && SDL_strcasestr(asked, driver) != nullptr;
 }
-
-namespace {
 
 // The message's second line, for a Linux user: what is missing and what to set. The first stays
 // the system's own text.

@@ -1,9 +1,9 @@
 #include <emscripten/emscripten.h>
 
 #include "platform/display.h"
-#include "platform/pixel_565.h"
 #include "platform/frame_buffer_store.h"
 #include "platform/frame_pacer.h"
+#include "platform/pixel_565.h"
 
 namespace {
 

@@ -27,17 +27,17 @@ struct Channel {
     int32_t pitchOffset;  // this tick only
     int32_t volEnvTick;
     int32_t volEnvPoint;
-    int32_t volEnvValue;  // 16.16
+    int32_t volEnvValueQ16;  // 16.16
     int32_t volEnvOutput; // 0..64
-    int32_t volEnvStep;   // 16.16 per tick
+    int32_t volEnvStepQ16;   // 16.16 per tick
     uint8_t volEnvDone;
     int32_t panEnvTick;
     int32_t panEnvPoint;
-    int32_t panEnvValue;  // 16.16
+    int32_t panEnvValueQ16;  // 16.16
     int32_t panEnvOutput; // 0..64, 32 = no shift
-    int32_t panEnvStep;   // 16.16 per tick
+    int32_t panEnvStepQ16;   // 16.16 per tick
     uint8_t panEnvDone;
-    int32_t fadeoutVolume;  // 65536 = full
+    int32_t fadeoutVolumeQ16;  // 16.16: 65536 = full
     int32_t autoVibratoPosition;
     int32_t autoVibratoSweepCount;
     uint8_t keyOff;

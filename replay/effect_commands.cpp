@@ -7,8 +7,8 @@
 #include "replay/envelope.h"
 #include "replay/pitch.h"
 #include "replay/sequencer.h"
-#include "sound/module.h"
 #include "replay/song_control.h"
+#include "sound/module.h"
 #include "sound/voice.h"
 
 namespace {

@@ -35,13 +35,13 @@ int32_t SegmentStep(const EnvelopeShape& shape, int32_t k) {
 }  // namespace
 
 EnvelopeState VolumeEnvelopeState(Channel* c) {
-    return {&c->volEnvTick, &c->volEnvPoint, &c->volEnvValue, &c->volEnvOutput, &c->volEnvStep,
-            &c->volEnvDone};
+    return {&c->volEnvTick,   &c->volEnvPoint,   &c->volEnvValueQ16,
+            &c->volEnvOutput, &c->volEnvStepQ16, &c->volEnvDone};
 }
 
 EnvelopeState PanningEnvelopeState(Channel* c) {
-    return {&c->panEnvTick, &c->panEnvPoint, &c->panEnvValue, &c->panEnvOutput, &c->panEnvStep,
-            &c->panEnvDone};
+    return {&c->panEnvTick,   &c->panEnvPoint,   &c->panEnvValueQ16,
+            &c->panEnvOutput, &c->panEnvStepQ16, &c->panEnvDone};
 }
 
 EnvelopeShape VolumeEnvelopeShape(const Instrument* in) {
@@ -63,8 +63,8 @@ void StepEnvelope(Channel* channel, const EnvelopeState& s, const EnvelopeShape&
     // Reached at or past the point's tick: the same as "at" for rising points, and a segment
     // whose points do not rise ends at once instead of running for ever.
     if (i >= n || t < PointX(shape, i)) {
-        if (i < n) *s.value += *s.step;
-        *s.output = OutputOf(*s.value);
+        if (i < n) *s.valueQ16 += *s.stepQ16;
+        *s.output = OutputOf(*s.valueQ16);
         t += 1;
         return;
     }
@@ -87,8 +87,8 @@ void StepEnvelope(Channel* channel, const EnvelopeState& s, const EnvelopeShape&
         *s.output = PointY(shape, i);
         return;
     }
-    *s.step = SegmentStep(shape, i);
-    *s.value = PointY(shape, i) << kValueFracBits;
+    *s.stepQ16 = SegmentStep(shape, i);
+    *s.valueQ16 = PointY(shape, i) << kValueFracBits;
     *s.output = PointY(shape, i);
     i += 1;
     t += 1;
@@ -109,11 +109,12 @@ void RepositionVolumeEnvelope(Channel* channel, const Instrument* instrument, in
     }
     channel->volEnvDone = 0;
     channel->volEnvTick = position;
-    channel->volEnvStep = SegmentStep(shape, j);
-    const int64_t value = (static_cast<int64_t>(PointY(shape, j)) << kValueFracBits) +
-                          static_cast<int64_t>(position - PointX(shape, j)) * channel->volEnvStep;
-    channel->volEnvValue = static_cast<int32_t>(
+    channel->volEnvStepQ16 = SegmentStep(shape, j);
+    const int64_t value =
+        (static_cast<int64_t>(PointY(shape, j)) << kValueFracBits) +
+        static_cast<int64_t>(position - PointX(shape, j)) * channel->volEnvStepQ16;
+    channel->volEnvValueQ16 = static_cast<int32_t>(
         std::clamp<int64_t>(value, 0, static_cast<int64_t>(kEnvelopeMax) << kValueFracBits));
     channel->volEnvPoint = j + 1;
-    channel->volEnvOutput = OutputOf(channel->volEnvValue);
+    channel->volEnvOutput = OutputOf(channel->volEnvValueQ16);
 }

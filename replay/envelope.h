@@ -11,9 +11,9 @@ struct Instrument;
 struct EnvelopeState {
     int32_t* tick;
     int32_t* point;   // index of the next point to reach
-    int32_t* value;   // 16.16
+    int32_t* valueQ16;  // 16.16
     int32_t* output;  // 0..64
-    int32_t* step;    // 16.16 per tick
+    int32_t* stepQ16;   // 16.16 per tick
     uint8_t* done;
 };
 

@@ -66,7 +66,7 @@ void StepEnvelopes(Channel* ch, const Instrument* instrument) {
 }
 
 void StepFadeout(Channel* ch, const Instrument* instrument) {
-    ch->fadeoutVolume = std::max(ch->fadeoutVolume - instrument->fadeout, 0);
+    ch->fadeoutVolumeQ16 = std::max(ch->fadeoutVolumeQ16 - instrument->fadeout, 0);
     ch->updateFlags |= kUpdateVolume;
 }
 
@@ -136,15 +136,15 @@ void ResetInstrumentState(Channel* ch, const Sample* sample) {
     ch->volEnvOutput = kEnvelopeFull;
     ch->volEnvPoint = 0;
     ch->volEnvTick = 0;
-    ch->volEnvStep = 0;
+    ch->volEnvStepQ16 = 0;
     ch->volEnvDone = 0;
     ch->panEnvOutput = kPanningEnvelopeCentre;
     ch->panEnvPoint = 0;
     ch->panEnvTick = 0;
-    ch->panEnvStep = 0;
+    ch->panEnvStepQ16 = 0;
     ch->panEnvDone = 0;
     ch->keyOff = 0;
-    ch->fadeoutVolume = kFullFadeout;
+    ch->fadeoutVolumeQ16 = kFullFadeout;
     ch->autoVibratoSweepCount = 0;
     ch->autoVibratoPosition = 0;
     // A waveform of 4 or more asks for the vibrato phase to run on across notes.

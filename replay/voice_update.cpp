@@ -15,7 +15,7 @@ constexpr int kFinalVolumeShift = 35;
 int32_t FinalVolume(const Channel* ch, const Song* song) {
     // Exact in 64 bits; truncated toward zero.
     const int64_t product = static_cast<int64_t>(ch->volume + ch->volumeOffset) * ch->volEnvOutput *
-                            ch->fadeoutVolume * song->globalVolume * 255;
+                            ch->fadeoutVolumeQ16 * song->globalVolume * 255;
     return static_cast<int32_t>(product / (int64_t{1} << kFinalVolumeShift));
 }
 

@@ -13,6 +13,8 @@
 constexpr uint32_t SongPosition(int32_t order, int32_t row) {
     return (static_cast<uint32_t>(order) & 0xFF) << 8 | (static_cast<uint32_t>(row) & 0xFF);
 }
+// Every value SongPosition gives is below this.
+inline constexpr uint32_t kSongPositionCount = 1u << 16;
 
 // The position being mixed, read without a lock while the mixing thread writes it.
 inline int32_t GetSongOrder(const Song* song) {

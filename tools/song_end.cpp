@@ -4,10 +4,10 @@
 
 #include "replay/channel.h"
 #include "sound/module.h"
+#include "sound/song_timing.h"
 
 namespace {
 
-constexpr int32_t kPositions = 256;  // orders and rows a position can have
 // Loops that go back more often than this in one play are left to the 20-minute cap.
 constexpr size_t kMaxLoopStates = 4096;
 
@@ -32,7 +32,7 @@ uint64_t LoopState(const Song* song, int32_t order, int32_t row) {
 }  // namespace
 
 void ForgetPlayedPositions(PlayedPositions* played) {
-    played->seen.assign(static_cast<size_t>(kPositions * kPositions), 0);
+    played->seen.assign(kSongPositionCount, 0);
     played->loopStates.reserve(kMaxLoopStates);
     played->loopStates.clear();
     played->lastRow = -1;
@@ -44,9 +44,10 @@ bool TickRepeatsSong(PlayedPositions* played, const Song* song, TickStart begun)
     if (begun.tick != 0) return false;
     // The position actually played, not the one asked for: a break past the end of a shorter
     // pattern plays its row 0.
-    const int32_t order = song->order.load(std::memory_order_relaxed) & (kPositions - 1);
-    const int32_t row = song->row.load(std::memory_order_relaxed) & (kPositions - 1);
-    uint8_t& seen = played->seen[static_cast<size_t>(order * kPositions + row)];
+    const uint32_t position = MixedSongPosition(song);
+    const auto order = static_cast<int32_t>(position >> 8);
+    const auto row = static_cast<int32_t>(position & 0xFF);
+    uint8_t& seen = played->seen[position];
     const bool wentBack = !begun.changesOrder && row <= played->lastRow;
     played->lastRow = row;
     if (begun.changesOrder && seen) return true;

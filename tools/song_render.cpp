@@ -7,9 +7,9 @@
 
 #include "platform/virtual_audio_device.h"
 #include "replay/sequencer.h"
+#include "replay/song_control.h"
 #include "sound/audio_output.h"
 #include "sound/module.h"
-#include "replay/song_control.h"
 #include "sound/voice.h"
 #include "tools/song_end.h"
 

@@ -10,8 +10,8 @@
 #include <cstring>
 #include <utility>
 
-#include "sound/memory_files.h"
 #include "replay/song_control.h"
+#include "sound/memory_files.h"
 #include "sound/xm_format.h"
 #include "sound/xm_loader.h"
 

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "project_version.h"
+#include "replay/song_control.h"
 #include "sound/audio_output.h"
 #include "sound/module.h"
-#include "replay/song_control.h"
 #include "sound/xm_format.h"
 #include "tools/command_line.h"
 #include "tools/output_file.h"

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <numbers>
 #include <vector>
 
 #include "generators/asset_file.h"
@@ -36,9 +37,9 @@ int main(int argc, char** argv) {
             const double dy = kRowAspect * (y - kCentreY);
             const double distance = std::sqrt(dx * dx + dy * dy);
             // Both wrap at 256: the angle goes round, the depth repeats the texture along the tube.
-            const auto angle = static_cast<uint8_t>(
-                static_cast<int64_t>(std::nearbyint(63.0 - std::atan2(dy, dx) * 128.0 / M_PI)) &
-                0xFF);
+            const double turn = std::atan2(dy, dx) * 128.0 / std::numbers::pi;
+            const auto angle =
+                static_cast<uint8_t>(static_cast<int64_t>(std::nearbyint(63.0 - turn)) & 0xFF);
             const auto depth = static_cast<uint8_t>(
                 static_cast<int64_t>(512.0 - kDepthScale / (distance + kDepthOffset)) & 0xFF);
             bytes.push_back(depth);

@@ -11,16 +11,16 @@
 #include <vector>
 
 #include "assets/embedded_data.h"
-#include "show/beat_tables.h"
 #include "director/module_file.h"
-#include "replay/channel.h"
-#include "replay/sequencer.h"
-#include "sound/audio_output.h"
-#include "sound/file_hooks.h"
-#include "replay/song_control.h"
-#include "sound/voice.h"
 #include "generators/composer/instruments.h"
 #include "generators/composer/score.h"
+#include "replay/channel.h"
+#include "replay/sequencer.h"
+#include "replay/song_control.h"
+#include "show/beat_tables.h"
+#include "sound/audio_output.h"
+#include "sound/file_hooks.h"
+#include "sound/voice.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "director/entry.h"
-#include "show/mesh_motion.h"
-#include "show/song_clock.h"
 #include "platform/display.h"
 #include "platform/headless.h"
 #include "platform/keyboard.h"
+#include "show/mesh_motion.h"
+#include "show/song_clock.h"
 #include "sound/audio_output.h"
 #include "sound/file_hooks.h"
 #include "sound/module.h"

@@ -6,15 +6,15 @@
 
 #include "assets/embedded_data.h"
 #include "director/flare_field.h"
-#include "show/mesh_motion.h"
 #include "director/scene_pixels.h"
-#include "effects/colour_table.h"
 #include "effects/captions.h"
+#include "effects/colour_table.h"
 #include "effects/flare_sprite.h"
 #include "effects/projection.h"
 #include "effects/shared_tables.h"
 #include "effects/wave_plane.h"
 #include "platform/headless.h"
+#include "show/mesh_motion.h"
 
 namespace {
 

@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "assets/embedded_data.h"
-#include "show/beat_tables.h"
 #include "director/entry.h"
-#include "show/song_clock.h"
 #include "director/timeline.h"
 #include "effects/colour_table.h"
 #include "platform/headless.h"
 #include "platform/keyboard.h"
+#include "show/beat_tables.h"
+#include "show/song_clock.h"
 
 namespace {
 

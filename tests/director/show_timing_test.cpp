@@ -10,13 +10,13 @@
 #include <utility>
 #include <vector>
 
-#include "show/beat_tables.h"
 #include "director/entry.h"
-#include "show/song_clock.h"
 #include "director/timeline.h"
 #include "platform/display.h"
 #include "platform/headless.h"
 #include "platform/keyboard.h"
+#include "show/beat_tables.h"
+#include "show/song_clock.h"
 #include "sound/audio_output.h"
 #include "sound/module.h"
 #include "sound/song_timing.h"

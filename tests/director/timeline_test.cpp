@@ -5,22 +5,22 @@
 #include <string>
 #include <vector>
 
-#include "show/song_clock.h"
 #include "director/timeline.h"
-#include "effects/colour_table.h"
-#include "effects/captions.h"
-#include "effects/flare_sprite.h"
 #include "effects/additive_mesh.h"
+#include "effects/captions.h"
+#include "effects/colour_table.h"
+#include "effects/flare_sprite.h"
 #include "effects/grain.h"
 #include "effects/shared_tables.h"
 #include "effects/wave_plane.h"
-#include "show/mesh_motion.h"
 #include "platform/display.h"
 #include "platform/headless.h"
 #include "platform/keyboard.h"
+#include "replay/song_control.h"
+#include "show/mesh_motion.h"
+#include "show/song_clock.h"
 #include "sound/audio_output.h"
 #include "sound/memory_files.h"
-#include "replay/song_control.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <cstring>
 
-#include "show/song_clock.h"
 #include "effect_frame.h"
 #include "effects/captions.h"
+#include "show/song_clock.h"
 #include "sound/module.h"
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "effects/colour_table.h"
 #include "effects/captions.h"
+#include "effects/colour_table.h"
 #include "effects/flare_sprite.h"
 #include "effects/wave_plane.h"
 #include "platform/display.h"

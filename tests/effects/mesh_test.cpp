@@ -1,11 +1,11 @@
 #include <algorithm>
 #include <random>
 
-#include "show/mesh_motion.h"
-#include "show/song_clock.h"
 #include "effect_frame.h"
 #include "effects/additive_mesh.h"
 #include "effects/projection.h"
+#include "show/mesh_motion.h"
+#include "show/song_clock.h"
 #include "sound/module.h"
 
 namespace {

@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "replay/song_control.h"
 #include "sound/memory_files.h"
 #include "sound/module.h"
-#include "replay/song_control.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <cstdint>
 
 #include "platform/virtual_audio_device.h"
+#include "replay/song_control.h"
 #include "sound/audio_output.h"
 #include "sound/memory_files.h"
-#include "replay/song_control.h"
 
 namespace {
 

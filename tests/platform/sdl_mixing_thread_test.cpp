@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <thread>
 
+#include "replay/song_control.h"
 #include "sound/audio_output.h"
 #include "sound/memory_files.h"
-#include "replay/song_control.h"
 
 namespace {
 

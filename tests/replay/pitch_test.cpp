@@ -146,7 +146,7 @@ TEST(FinalMix, VolumeCombinesEveryStage) {
         channel.volume = c.volume;
         channel.volumeOffset = c.offset;
         channel.volEnvOutput = c.envelope;
-        channel.fadeoutVolume = c.fadeout;
+        channel.fadeoutVolumeQ16 = c.fadeout;
         EXPECT_EQ(FinalVolume(&channel, &song), c.want) << c.volume << " " << c.global;
     }
 }

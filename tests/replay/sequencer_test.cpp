@@ -178,11 +178,11 @@ TEST_F(Sequencer, KeyOffSilencesWithoutEnvelopeAndReleasesWithOne) {
     Tick();
     EXPECT_EQ(V(0).volume, 0) << "no envelope: silent on the key-off tick";
     EXPECT_EQ(Ch(1).keyOff, 1);
-    EXPECT_EQ(Ch(1).fadeoutVolume, 65536 - 2000);
+    EXPECT_EQ(Ch(1).fadeoutVolumeQ16, 65536 - 2000);
     EXPECT_EQ(Ch(1).volEnvOutput, 32);
     Tick();
     EXPECT_LT(Ch(1).volEnvOutput, 32) << "released past the sustain point";
-    EXPECT_EQ(Ch(1).fadeoutVolume, 65536 - 4000);
+    EXPECT_EQ(Ch(1).fadeoutVolumeQ16, 65536 - 4000);
     EXPECT_GT(V(1).volume, 0);
     EXPECT_EQ(triggers, (Triggers{{0, 0, Tone(), 0}, {0, 1, song->instruments[1].samples[0], 0}}))
         << "a key off does not trigger";

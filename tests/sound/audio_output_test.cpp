@@ -6,12 +6,12 @@
 #include "platform/audio_device.h"
 #include "platform/virtual_audio_device.h"
 #include "replay/channel.h"
+#include "replay/song_control.h"
 #include "sound/audio_output.h"
 #include "sound/file_hooks.h"
 #include "sound/heard_position.h"
 #include "sound/memory_files.h"
 #include "sound/song_timing.h"
-#include "replay/song_control.h"
 #include "sound/voice.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "replay/song_control.h"
 #include "sound/file_hooks.h"
 #include "sound/memory_files.h"
-#include "replay/song_control.h"
 
 namespace {
 

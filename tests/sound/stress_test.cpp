@@ -9,9 +9,9 @@
 
 #include "platform/virtual_audio_device.h"
 #include "replay/channel.h"
+#include "replay/song_control.h"
 #include "sound/audio_output.h"
 #include "sound/memory_files.h"
-#include "replay/song_control.h"
 #include "sound/voice.h"
 #include "sound/xm_writer.h"
 #include "tests/support/module_builders.h"

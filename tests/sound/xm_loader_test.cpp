@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "replay/sequencer.h"
+#include "replay/song_control.h"
 #include "sound/file_hooks.h"
 #include "sound/memory_files.h"
-#include "replay/song_control.h"
 #include "sound/xm_loader.h"
 #include "sound/xm_writer.h"
 #include "tests/support/module_builders.h"

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "platform/virtual_audio_device.h"
-#include "sound/memory_files.h"
 #include "replay/song_control.h"
+#include "sound/memory_files.h"
 #include "sound/xm_writer.h"
 #include "tests/support/module_builders.h"
 #include "tools/play/status_line.h"

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "project_version.h"
+#include "replay/song_control.h"
 #include "sound/audio_output.h"
 #include "sound/memory_files.h"
-#include "replay/song_control.h"
 #include "tools/command_line.h"
 #include "tools/play/player_session.h"
 #include "tools/play/raw_terminal.h"

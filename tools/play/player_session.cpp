@@ -5,19 +5,17 @@
 #include <mutex>
 
 #include "replay/song_control.h"
+#include "sound/song_timing.h"
 #include "sound/voice.h"
 
 namespace {
 
-constexpr int32_t kPositions = 256;  // orders and rows a position can have
 constexpr int32_t kTempoMask = 0xFFFF;
 
 // The tick routine receives only the Song.
 PlayerSession* activePlayer = nullptr;
 
-size_t PositionIndex(int32_t order, int32_t row) {
-    return static_cast<size_t>((order & (kPositions - 1)) * kPositions + (row & (kPositions - 1)));
-}
+size_t PositionIndex(int32_t order, int32_t row) { return SongPosition(order, row); }
 
 // Silences the song for good; the main thread takes it off the output once it sees `ended`.
 void EndSong(PlayerSession& session, Song* song) {
@@ -112,7 +110,7 @@ bool StartPlayer(PlayerSession* session, Song* song, bool loop) {
     ForgetPlayedPositions(&session->played);
     session->ticksFrames = 0;
     session->capFrames = kSongCapSeconds * OutputRateHz();
-    session->tempoAt = std::make_unique<std::atomic<uint32_t>[]>(kPositions * kPositions);
+    session->tempoAt = std::make_unique<std::atomic<uint32_t>[]>(kSongPositionCount);
     session->ended.store(false);
     session->paused = false;
     session->stopped = false;
