@@ -26,12 +26,13 @@ function(novaline_platform program backend)
   target_link_libraries(${program} PRIVATE ${backend})
 endfunction()
 
-# novaline_test(NAME program SOURCES files... LINK targets... [PLATFORM backend]
+# novaline_test(NAME program SOURCES files... LINK targets... [PLATFORM backend] [ONE_PROCESS]
 #               [ENVIRONMENT VAR=value...] [LABELS labels...])
 # A GoogleTest program on the headless platform unless PLATFORM says otherwise, whose cases ctest
-# runs one by one.
+# runs one by one, each in a process of its own; with ONE_PROCESS, ctest runs the program once,
+# all its cases in one process (for cases that share one costly run, such as the whole show).
 function(novaline_test)
-  cmake_parse_arguments(PARSE_ARGV 0 arg "" "NAME;PLATFORM" "SOURCES;LINK;ENVIRONMENT;LABELS")
+  cmake_parse_arguments(PARSE_ARGV 0 arg "ONE_PROCESS" "NAME;PLATFORM" "SOURCES;LINK;ENVIRONMENT;LABELS")
   if(NOT arg_PLATFORM)
     set(arg_PLATFORM platform_headless)
   endif()
@@ -46,7 +47,14 @@ function(novaline_test)
   if(arg_LABELS)
     list(APPEND properties LABELS "${arg_LABELS}")
   endif()
-  gtest_discover_tests(${arg_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
+  if(arg_ONE_PROCESS)
+    add_test(NAME ${arg_NAME} COMMAND ${arg_NAME})
+    if(properties)
+      set_tests_properties(${arg_NAME} PROPERTIES ${properties})
+    endif()
+  else()
+    gtest_discover_tests(${arg_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
+  endif()
 endfunction()
 
 # The web build (Emscripten) embeds the generators' files from this folder of a native build.

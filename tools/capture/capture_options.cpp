@@ -13,7 +13,7 @@ const char kCaptureUsage[] =
     "usage: novaline-capture [--fps N] [--seconds S | --end-after S] [--escape-at T]\n"
     "                        [--frames DIR [--every N | --at T1,T2,...]] [--wav FILE]\n"
     "                        [--video FILE] [--contact-sheet FILE] [--scale N | --native]\n"
-    "                        [--hash] [--quiet]\n"
+    "                        [--hash] [--digest FILE] [--quiet]\n"
     "\n"
     "Runs the show offline on a virtual clock and records it, the same bytes every run.\n"
     "  --fps N              frames per second of show time, 10..240 (default 70)\n"
@@ -29,6 +29,7 @@ const char kCaptureUsage[] =
     "  --scale N            video of 320N x 240N, 1..8 (default 4: 1280 x 960)\n"
     "  --native             video of 320 x 200 with a 6:5 sample aspect ratio\n"
     "  --hash               print the SHA-256 of all frames and all audio on standard output\n"
+    "  --digest FILE        per scene and flash, the SHA-256 of its frames and of its sound\n"
     "  --quiet              no progress bar, only the summary line\n"
     "  --help               print this text\n";
 
@@ -54,6 +55,7 @@ enum LongOption {
     kOptionScale,
     kOptionNative,
     kOptionHash,
+    kOptionDigest,
     kOptionQuiet,
 };
 
@@ -71,6 +73,7 @@ constexpr option kLongOptions[] = {
     {"scale", required_argument, nullptr, kOptionScale},
     {"native", no_argument, nullptr, kOptionNative},
     {"hash", no_argument, nullptr, kOptionHash},
+    {"digest", required_argument, nullptr, kOptionDigest},
     {"quiet", no_argument, nullptr, kOptionQuiet},
     {"help", no_argument, nullptr, 'h'},
     {nullptr, 0, nullptr, 0},
@@ -126,7 +129,10 @@ bool EndsWith(std::string_view text, std::string_view tail) {
 // Two outputs naming one file would destroy each other.
 bool OutputsAreApart(const CaptureOptions& o, std::string* error) {
     const std::pair<const char*, const std::string*> outputs[] = {
-        {"--wav", &o.wav}, {"--video", &o.video}, {"--contact-sheet", &o.contactSheet}};
+        {"--wav", &o.wav},
+        {"--video", &o.video},
+        {"--contact-sheet", &o.contactSheet},
+        {"--digest", &o.digest}};
     for (size_t i = 0; i < std::size(outputs); ++i) {
         for (size_t j = i + 1; j < std::size(outputs); ++j) {
             const std::string& a = *outputs[i].second;
@@ -154,7 +160,8 @@ bool CheckCombination(CaptureOptions* o, bool endAfterGiven, bool everyGiven, bo
     } else if (o->timed && o->seconds.nanoseconds == 0) {
         *error = "--seconds needs more than 0 seconds";
     } else if (o->hash &&
-               (o->wav == kStandardOutputName || o->contactSheet == kStandardOutputName)) {
+               (o->wav == kStandardOutputName || o->contactSheet == kStandardOutputName ||
+                o->digest == kStandardOutputName)) {
         *error = "--hash prints on standard output, which an output named '-' takes";
     } else if (o->video == kStandardOutputName) {
         *error = "--video needs a file: the video is finished in place, which a pipe cannot do";
@@ -248,6 +255,9 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
                 break;
             case kOptionHash:
                 o->hash = true;
+                break;
+            case kOptionDigest:
+                o->digest = value;
                 break;
             case kOptionQuiet:
                 o->quiet = true;

@@ -34,6 +34,7 @@ struct CaptureOptions {
     int32_t scale = 4;  // video of 320 N x 240 N
     bool native = false;
     bool hash = false;
+    std::string digest;  // per scene and flash: its frames' and its sound's SHA-256
     bool quiet = false;
 };
 
