@@ -4,7 +4,8 @@
 #   ./build.sh run        build, then run the demo
 #   ./build.sh test       build, then run every test
 #   ./build.sh sanitize   build into build-asan/ with AddressSanitizer + UBSan, then run every test
-#   ./build.sh tsan       build into build-tsan/ with ThreadSanitizer, then run the sound tests
+#   ./build.sh tsan       build into build-tsan/ with ThreadSanitizer, then run the tests that run
+#                         threads
 #   ./build.sh web        build the web page into build-web/ with Emscripten
 #   ./build.sh package    build the programs Release into build-release/ and their Debian package
 set -euo pipefail
@@ -16,11 +17,12 @@ cd "$(dirname "$0")"
 # sheet is rasterised from a freely licensed font at build time.
 # ffmpeg: the capture tool encodes its video through the ffmpeg program; its test runs it.
 # man-db: the manual pages' test renders them through man.
+# libx11-dev: the picture test's probe reads the screen through Xlib.
 # emscripten: the web page; chromium: the page's test loads it in a real browser (driven over the
 # DevTools protocol by Node.js, which emscripten brings). Both without their recommendations, which
 # add a desktop's daemons and nothing the build uses.
 packages=(cmake g++ ninja-build pkg-config libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev
-          libpng-dev libfreetype-dev fonts-dejavu-core xvfb xdotool openbox ffmpeg man-db)
+          libpng-dev libfreetype-dev fonts-dejavu-core xvfb xdotool openbox ffmpeg libx11-dev man-db)
 lean_packages=(emscripten chromium)
 
 missing_of() {  # packages... -> those not installed
@@ -116,15 +118,22 @@ case "$mode" in
         build_web
         ctest --test-dir build --output-on-failure -j "$(nproc)" ;;
     sanitize)
-        configure_and_build build-asan -DNOVALINE_SANITIZE=ON
+        # The benchmarks are not run here, and the assets are the native build's: its generators
+        # made them once.
+        configure_and_build build
+        configure_and_build build-asan -DNOVALINE_SANITIZE=ON -DNOVALINE_BENCH=OFF \
+            -DNOVALINE_ASSET_DIR="$PWD/build/assets"
         ctest --test-dir build-asan --output-on-failure -j "$(nproc)" ;;
     tsan)
-        # The platform tests and the live player run SDL's own threads, which are not
-        # instrumented, and SDL's device reads the ring unsynchronised by design, as a sound card
-        # would: the sound engine's threads are what this build is for.
-        configure_and_build build-tsan -DNOVALINE_TSAN=ON -DNOVALINE_BENCH=OFF
+        # Only the tests that run threads (label `threads`). The platform tests and the live
+        # player run SDL's own threads, which are not instrumented, and SDL's device reads the
+        # ring unsynchronised by design, as a sound card would: the sound engine's threads are
+        # what this build is for.
+        cmake -S . -B build-tsan -G Ninja "${launcher[@]}" -DNOVALINE_TSAN=ON -DNOVALINE_BENCH=OFF \
+            >/dev/null
+        cmake --build build-tsan --target threads_tests
         TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-            ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" -E '^(Sdl|NovalinePlay)' ;;
+            ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" -L threads --no-tests=error ;;
     web)
         build_web ;;
     package)

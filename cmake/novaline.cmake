@@ -40,12 +40,13 @@ function(novaline_platform program backend)
   target_link_libraries(${program} PRIVATE ${backend})
 endfunction()
 
-# novaline_test(NAME program SOURCES files... LINK targets... [PLATFORM backend]
+# novaline_test(NAME program SOURCES files... LINK targets... [PLATFORM backend] [ONE_PROCESS]
 #               [ENVIRONMENT VAR=value...] [LABELS labels...])
 # A GoogleTest program on the headless platform unless PLATFORM says otherwise, whose cases ctest
-# runs one by one.
+# runs one by one, each in a process of its own; with ONE_PROCESS, ctest runs the program once,
+# all its cases in one process (for cases that share one costly run, such as the whole show).
 function(novaline_test)
-  cmake_parse_arguments(PARSE_ARGV 0 arg "" "NAME;PLATFORM" "SOURCES;LINK;ENVIRONMENT;LABELS")
+  cmake_parse_arguments(PARSE_ARGV 0 arg "ONE_PROCESS" "NAME;PLATFORM" "SOURCES;LINK;ENVIRONMENT;LABELS")
   if(NOT arg_PLATFORM)
     set(arg_PLATFORM platform_headless)
   endif()
@@ -60,12 +61,31 @@ function(novaline_test)
   if(arg_LABELS)
     list(APPEND properties LABELS "${arg_LABELS}")
   endif()
-  gtest_discover_tests(${arg_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
+  if(arg_ONE_PROCESS)
+    add_test(NAME ${arg_NAME} COMMAND ${arg_NAME})
+    if(properties)
+      set_tests_properties(${arg_NAME} PROPERTIES ${properties})
+    endif()
+  else()
+    gtest_discover_tests(${arg_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
+  endif()
 endfunction()
 
-# The web build (Emscripten) embeds the generators' files from this folder of a native build.
-set(NOVALINE_ASSET_DIR "${PROJECT_SOURCE_DIR}/build/assets" CACHE PATH
-    "Where a web build finds the files the native generators wrote")
+# A build can embed the files another (native) build's generators wrote, from its assets folder,
+# instead of making them itself: the web build must (its generators would be WebAssembly), and the
+# sanitizer builds do, so the assets are made once. There is no default: a guessed folder could
+# hold another tree's, or an older, set of files.
+set(NOVALINE_ASSET_DIR "" CACHE PATH
+    "The assets folder of a native build whose generated files this build embeds (empty: make them)")
+if(NOVALINE_ASSET_DIR STREQUAL "${PROJECT_BINARY_DIR}/assets")
+  # A build's own folder (a cache made when that was the default) means: make them here.
+  set_property(CACHE NOVALINE_ASSET_DIR PROPERTY VALUE "")
+  set(NOVALINE_ASSET_DIR "")
+endif()
+if(EMSCRIPTEN AND NOT NOVALINE_ASSET_DIR)
+  message(FATAL_ERROR "A web build embeds a native build's generated files: give its folder with "
+                      "-DNOVALINE_ASSET_DIR=<native build>/assets (./build.sh web does)")
+endif()
 
 # novaline_embed(NAME symbol GENERATOR program [ARGS args...] [ALIGN bytes] [MIN_OFFSET bytes]
 #                [SIZE bytes | MIN_SIZE bytes] [DESCRIPTION text])
@@ -96,12 +116,12 @@ function(novaline_embed)
   elseif(NOT arg_MIN_SIZE)
     set(arg_MIN_SIZE 0)
   endif()
-  if(EMSCRIPTEN)
-    # The generators are native programs: the web build takes what the native build made.
+  set_property(GLOBAL APPEND PROPERTY NOVALINE_GENERATORS ${arg_GENERATOR})
+  if(NOVALINE_ASSET_DIR)
     set(output ${NOVALINE_ASSET_DIR}/${arg_NAME}.bin)
     if(NOT EXISTS ${output})
       message(FATAL_ERROR "novaline_embed ${arg_NAME}: ${output} is missing; build the native "
-                          "assets first (./build.sh web does)")
+                          "build whose assets NOVALINE_ASSET_DIR names first")
     endif()
   else()
     set(output ${CMAKE_CURRENT_BINARY_DIR}/${arg_NAME}.bin)
@@ -159,4 +179,18 @@ function(novaline_embedded_block)
   set_source_files_properties(${block} PROPERTIES OBJECT_DEPENDS "${files}")
   add_library(assets STATIC ${block})
   target_include_directories(assets PUBLIC ${generated})
+endfunction()
+
+# With the assets taken from another build, the generators' folders are left out of this build's
+# `all`: what of them the tests or tools link is still built for them.
+function(novaline_leave_out_generators)
+  if(NOT NOVALINE_ASSET_DIR)
+    return()
+  endif()
+  get_property(generators GLOBAL PROPERTY NOVALINE_GENERATORS)
+  list(REMOVE_DUPLICATES generators)
+  foreach(generator IN LISTS generators)
+    get_target_property(folder ${generator} SOURCE_DIR)
+    set_property(DIRECTORY ${folder} PROPERTY EXCLUDE_FROM_ALL ON)
+  endforeach()
 endfunction()

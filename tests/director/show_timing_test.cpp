@@ -20,6 +20,7 @@
 #include "sound/audio_output.h"
 #include "sound/module.h"
 #include "sound/song_timing.h"
+#include "whole_show.h"
 
 namespace {
 
@@ -121,23 +122,22 @@ std::string ExpectedFrames(uint64_t escapeFrame) {
     return trace;
 }
 
-// Escape well after the song has reached the last scene's order.
-constexpr uint64_t kEscapeFrame = 10200;
+// Every vector the recorder fills is reserved ahead: the show is checked for allocating nothing
+// once it runs, in this program too.
+const bool recorderAdded = [] {
+    show.frames.reserve(16384);
+    show.presentedAt.reserve(16384);
+    show.drawnWith.reserve(16384);
+    show.rowPositions.reserve(4096);
+    show.rowSoundsAt.reserve(4096);
+    return AddWholeShowRecorder({RecordFrame, nullptr, RecordCall});
+}();
 
 class ShowTiming : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        const KeyStep steps[] = {{kEscapeFrame, false, {DIK_ESCAPE}}};
-        HeadlessSetup setup;
-        setup.framesPerSecond = kShowFramesPerSecond;
-        setup.sink = RecordFrame;
-        setup.callHook = RecordCall;
-        setup.keySchedule = steps;
-        setup.keyStepCount = 1;
-        SetUpHeadless(setup);
-        show = ShowRecord{};
-        songFramesMixed = 0;
-        exitStatus = RunDemo();
+        ASSERT_TRUE(recorderAdded);
+        exitStatus = RunWholeShowOnce();
     }
     static int exitStatus;
 };
@@ -146,7 +146,8 @@ int ShowTiming::exitStatus = -1;
 
 TEST_F(ShowTiming, ScenesBeginWhereTheEmbeddedSongPutsThem) {
     ASSERT_EQ(exitStatus, 0);
-    EXPECT_EQ(show.frames, ExpectedFrames(kEscapeFrame));
+    const uint64_t endFrame = WholeShowEndFrame();
+    EXPECT_EQ(show.frames, ExpectedFrames(endFrame));
     // The same, as first frames: scene 1 spans orders 0..4, 288 rows of 6 x 934 audio frames, so
     // order 5 begins 1613952 frames into the song and sounds a ring later, at device frame
     // 1622792; the end test after video frame 2575 (clock at 2576 x 630) is the first to hear it,
@@ -157,7 +158,7 @@ TEST_F(ShowTiming, ScenesBeginWhereTheEmbeddedSongPutsThem) {
     EXPECT_EQ(starts, wantStarts);
     EXPECT_EQ(show.frames.substr(2576, 3), "www");
     EXPECT_EQ(show.frames.substr(5992, 5), "wwwww");
-    EXPECT_EQ(show.frames.size(), kEscapeFrame + 1);
+    EXPECT_EQ(show.frames.size(), endFrame + 1);
 }
 
 TEST_F(ShowTiming, EveryBeatIsPresentedWithinAVideoFrameOfItsSound) {

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -260,6 +261,9 @@ TEST_F(Capture, RefusesWhatItCannotDoWithOneLineAndLeavesNothingBehind) {
         {"--every 2", "", 2, "need --frames"},
         {"--video " + P("v.avi"), "", 2, ".mp4 or .mkv"},
         {"--wav " + P("same") + " --contact-sheet " + P("same"), "", 2, "the same file"},
+        {"--digest " + P("same") + " --wav " + P("same"), "", 2, "the same file"},
+        {"--hash --digest -", "", 2, "--hash prints on standard output"},
+        {"--seconds 1 --digest " + P("no/such/d.txt"), "", 1, "cannot write"},
         {"--seconds 1 --wav " + P("no/such/a.wav"), "", 1, "cannot write"},
         {"--seconds 1 --contact-sheet " + dir.string(), "", 1, "cannot write"},
         {"--seconds 1 --wav /dev/full", "", 1, "cannot write /dev/full"},
@@ -313,6 +317,41 @@ TEST_F(Capture, KeepsExistingFilesUnlessForced) {
     EXPECT_EQ(forced.status, 0) << forced.err;
     EXPECT_EQ(fs::file_size(P("show.wav")), 44u + 4410u * 4u);
     EXPECT_EQ(PngSize(P("frames/frame-000000.png")), (std::pair<uint32_t, uint32_t>{320, 200}));
+}
+
+// The digest: one line per stretch reached, the frames in order without a gap, and each
+// stretch's sound the very samples the WAV holds for it, in their order.
+TEST_F(Capture, DigestHashesEachStretchsFramesAndTheSoundPlayedWithThem) {
+    const Outcome run =
+        Run("--escape-at 2 --seconds 6 --digest " + P("d.txt") + " --wav " + P("w.wav"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string wav = ReadText(dir / "w.wav");
+    std::istringstream lines(ReadText(dir / "d.txt"));
+    std::vector<std::string> stretches;
+    uint64_t nextFrame = 0;
+    size_t soundAt = 44;  // after the WAV's header
+    for (std::string line; std::getline(lines, line);) {
+        if (line[0] == '#') continue;
+        std::istringstream in(line);
+        std::string kind, number, framesWord, range, pictureWord, picture, soundWord, sound;
+        uint64_t soundFrames = 0;
+        in >> kind >> number >> framesWord >> range >> pictureWord >> picture >> soundWord >>
+            soundFrames >> sound;
+        ASSERT_TRUE(in) << line;
+        stretches.push_back(kind + " " + number);
+        EXPECT_EQ(range.substr(0, range.find('+')), std::to_string(nextFrame)) << line;
+        nextFrame += std::stoull(range.substr(range.find('+') + 1));
+        EXPECT_EQ(picture.size(), 64u) << line;
+        ASSERT_LE(soundAt + soundFrames * 4, wav.size()) << line;
+        Sha256 sha;
+        StartSha256(&sha);
+        UpdateSha256(&sha, wav.data() + soundAt, soundFrames * 4);
+        EXPECT_EQ(sound, FinishSha256(&sha)) << line;
+        soundAt += soundFrames * 4;
+    }
+    EXPECT_EQ(stretches, (std::vector<std::string>{"scene 1", "flash 1", "scene 2"}));
+    EXPECT_EQ(nextFrame, 420u);  // 6 s at 70 fps
+    EXPECT_EQ(soundAt, wav.size());
 }
 
 // The picture in whole blocks of N x N pixels, marked to be shown 4:3, with the sound beside it.

@@ -26,6 +26,7 @@
 #include "tools/capture/frame_rgb.h"
 #include "tools/capture/progress.h"
 #include "tools/capture/sha256.h"
+#include "tools/capture/show_digest.h"
 #include "tools/capture/show_segments.h"
 #include "tools/capture/video_encoder.h"
 #include "tools/command_line.h"
@@ -70,6 +71,8 @@ struct Capture {
     bool failed = false;
     std::string failure;
     Sha256 sha = {};
+    ShowDigest digest = {};
+    OutputFile digestFile;
     OutputFile wavFile;
     WavFile wav = {};
     VideoEncoder video;
@@ -159,6 +162,9 @@ void OnFrame(const uint8_t* screen, int32_t /*pitchBytes*/, uint64_t frame) {
     ++capture.frames;
     if (capture.survey) return;
     if (capture.options.hash) UpdateSha256(&capture.sha, screen, kScreenBytes);
+    if (!capture.options.digest.empty()) {
+        NoteDigestFrame(&capture.digest, frame, scene, screen, kScreenBytes);
+    }
     if (capture.options.videoKind != VideoKind::None && !WriteVideoFrame(&capture.video, screen)) {
         Fail("ffmpeg stopped taking frames for " + capture.options.video);
     }
@@ -179,6 +185,7 @@ void OnAudio(const int16_t* frames, uint32_t count) {
     if (take == 0) return;
     capture.audioFrames += take;
     if (capture.options.hash) UpdateSha256(&capture.sha, frames, take * kBytesPerStereoFrame);
+    if (!capture.options.digest.empty()) NoteDigestSound(&capture.digest, frames, take);
     if (!capture.options.wav.empty() && !WriteWavFrames(&capture.wav, frames, take)) {
         Fail("cannot write " + capture.options.wav + ": " + std::strerror(errno));
     }
@@ -248,6 +255,10 @@ bool OpenOutputs(std::string* error) {
         return false;
     }
     capture.video.outputMode = mode;
+    if (!o.digest.empty() && !OpenOutputFile(&capture.digestFile, o.digest, mode)) {
+        *error = Unwritable(o.digest);
+        return false;
+    }
     return o.videoKind == VideoKind::None ||
            StartVideo(&capture.video, o.video, o.videoKind, o.framesPerSecond,
                       o.native ? 1 : o.scale, o.crf, error);
@@ -273,6 +284,14 @@ bool FinishOutputs(std::string* error) {
             return false;
         }
     }
+    if (!o.digest.empty()) {
+        const std::string text = FinishShowDigest(&capture.digest);
+        if (std::fputs(text.c_str(), capture.digestFile.file) < 0 ||
+            !CloseOutputFile(&capture.digestFile)) {
+            *error = Unwritable(o.digest);
+            return false;
+        }
+    }
     if (o.videoKind != VideoKind::None && !FinishVideo(&capture.video, error)) return false;
     if (!o.wav.empty() && !CommitOutputFile(&capture.wavFile)) {
         *error = Unwritable(o.wav);
@@ -282,12 +301,17 @@ bool FinishOutputs(std::string* error) {
         *error = Unwritable(o.contactSheet);
         return false;
     }
+    if (!o.digest.empty() && !CommitOutputFile(&capture.digestFile)) {
+        *error = Unwritable(o.digest);
+        return false;
+    }
     return o.videoKind == VideoKind::None || CommitVideo(&capture.video, error);
 }
 
 void DiscardOutputs() {
     DiscardOutputFile(&capture.wavFile);
     DiscardOutputFile(&capture.sheetFile);
+    DiscardOutputFile(&capture.digestFile);
     DiscardVideo(&capture.video);
 }
 
@@ -369,6 +393,7 @@ int main(int argc, char** argv) {
         return kExitFailure;
     }
     StartSha256(&capture.sha);
+    StartShowDigest(&capture.digest);
     StartProgress(&capture.progress, !o.quiet && isatty(STDERR_FILENO));
     if (!o.contactSheet.empty()) {
         // A first run, drawing the same frames as the second, finds where each scene begins and

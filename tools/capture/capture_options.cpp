@@ -12,7 +12,7 @@ const char kCaptureUsage[] =
     "usage: novaline-capture [--fps N] [--seconds S | --end-after S] [--escape-at T]\n"
     "                        [--hold-escape-at T] [--frames DIR [--every N | --at T1,T2,...]]\n"
     "                        [--wav FILE] [--video FILE [--crf N]] [--contact-sheet FILE]\n"
-    "                        [--scale N | --native] [--hash] [--quiet] [-f]\n"
+    "                        [--scale N | --native] [--hash] [--digest FILE] [--quiet] [-f]\n"
     "       novaline-capture --help | --version\n"
     "\n"
     "Runs the show offline on a virtual clock and records it, the same bytes every run.\n"
@@ -32,6 +32,7 @@ const char kCaptureUsage[] =
     "  --scale N            video of 320N x 200N, 1..8, shown 4:3 (default 4: 1280 x 800)\n"
     "  --native             video of 320 x 200, as --scale 1\n"
     "  --hash               print the SHA-256 of all frames and all audio on standard output\n"
+    "  --digest FILE        per scene and flash, the SHA-256 of its frames and of its sound\n"
     "  --quiet              no progress bar, only the summary line\n"
     "  -f, --force          replace files that exist already\n"
     "  --help               print this text\n"
@@ -60,6 +61,7 @@ enum LongOption {
     kOptionCrf,
     kOptionNative,
     kOptionHash,
+    kOptionDigest,
     kOptionQuiet,
     kOptionVersion,
 };
@@ -80,6 +82,7 @@ constexpr option kLongOptions[] = {
     {"crf", required_argument, nullptr, kOptionCrf},
     {"native", no_argument, nullptr, kOptionNative},
     {"hash", no_argument, nullptr, kOptionHash},
+    {"digest", required_argument, nullptr, kOptionDigest},
     {"quiet", no_argument, nullptr, kOptionQuiet},
     {"force", no_argument, nullptr, 'f'},
     {"help", no_argument, nullptr, 'h'},
@@ -96,7 +99,10 @@ bool EndsWith(std::string_view text, std::string_view tail) {
 // Two outputs naming one file would destroy each other.
 bool OutputsAreApart(const CaptureOptions& o, std::string* error) {
     const std::pair<const char*, const std::string*> outputs[] = {
-        {"--wav", &o.wav}, {"--video", &o.video}, {"--contact-sheet", &o.contactSheet}};
+        {"--wav", &o.wav},
+        {"--video", &o.video},
+        {"--contact-sheet", &o.contactSheet},
+        {"--digest", &o.digest}};
     for (size_t i = 0; i < std::size(outputs); ++i) {
         for (size_t j = i + 1; j < std::size(outputs); ++j) {
             const std::string& a = *outputs[i].second;
@@ -122,7 +128,8 @@ bool CheckCombination(CaptureOptions* o, bool endAfterGiven, bool everyGiven, bo
     } else if (scaleGiven && o->native) {
         *error = "--scale and --native cannot both be given";
     } else if (o->hash &&
-               (o->wav == kStandardOutputName || o->contactSheet == kStandardOutputName)) {
+               (o->wav == kStandardOutputName || o->contactSheet == kStandardOutputName ||
+                o->digest == kStandardOutputName)) {
         *error = "--hash prints on standard output, which an output named '-' takes";
     } else if (o->video == kStandardOutputName) {
         *error = "--video needs a file: the video is finished in place, which a pipe cannot do";
@@ -131,7 +138,7 @@ bool CheckCombination(CaptureOptions* o, bool endAfterGiven, bool everyGiven, bo
     } else if (o->crf >= 0 && o->videoKind != VideoKind::Mp4) {
         *error = "--crf sets the quality of an .mp4 --video";
     } else if (!o->hash && o->framesDirectory.empty() && o->wav.empty() && o->video.empty() &&
-               o->contactSheet.empty()) {
+               o->contactSheet.empty() && o->digest.empty()) {
         *error = "nothing to write: name an output";
     } else {
         return OutputsAreApart(*o, error);
@@ -219,6 +226,9 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
                 break;
             case kOptionHash:
                 o->hash = true;
+                break;
+            case kOptionDigest:
+                o->digest = value;
                 break;
             case kOptionQuiet:
                 o->quiet = true;

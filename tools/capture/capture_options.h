@@ -35,6 +35,7 @@ struct CaptureOptions {
     int32_t crf = -1;   // the MP4's x264 constant rate factor; -1: the encoder's own choice
     bool native = false;
     bool hash = false;
+    std::string digest;  // per scene and flash: its frames' and its sound's SHA-256
     bool quiet = false;
 };
 
