@@ -9,15 +9,16 @@
 #include <vector>
 
 #include "assets/embedded_data.h"
-#include "director/beat_tables.h"
+#include "show/beat_tables.h"
 #include "director/flare_field.h"
-#include "director/mesh_motion.h"
+#include "show/mesh_motion.h"
 #include "director/scene_pixels.h"
-#include "director/song_clock.h"
+#include "show/song_clock.h"
 #include "director/timeline.h"
 #include "effects/additive_mesh.h"
 #include "effects/captions.h"
 #include "effects/colour_table.h"
+#include "effects/flare_sprite.h"
 #include "effects/projection.h"
 #include "effects/shared_tables.h"
 #include "effects/wave_plane.h"
@@ -38,13 +39,14 @@ protected:
         BuildMotionTables();
         InitTriangleTables();
         InitOverlayColours();
+        PrepareFlare();
         InitWavePlane();
         ListMakeSelfLinked(&fake);
-        song = &fake;
+        showSong = &fake;
         Restart();
     }
     void TearDown() override {
-        song = nullptr;
+        showSong = nullptr;
         FreeFrameBuffer();
         ReleaseDirectDraw();
         RequestWindowClose();

@@ -11,7 +11,7 @@
 #include "sound/file_hooks.h"
 #include "sound/memory_files.h"
 #include "sound/module.h"
-#include "sound/song_control.h"
+#include "replay/song_control.h"
 
 namespace {
 

@@ -70,7 +70,7 @@ TEST_F(OutputFileTest, ANameKeepsWhatItHeldUntilTheCommit) {
     for (const Case& c : cases) {
         if (c.before) Write(P(c.name), c.before);
         OutputFile out;
-        ASSERT_TRUE(OpenOutputFile(&out, P(c.name))) << c.name << ": " << std::strerror(errno);
+        ASSERT_TRUE(OpenOutputFile(&out, P(c.name), OutputMode::Replace)) << c.name << ": " << std::strerror(errno);
         EXPECT_EQ(fs::path(out.temporary).parent_path(), dir) << "beside its target";
         EXPECT_EQ(Partials().size(), 1u) << c.name;
         std::fputs("written", out.file);
@@ -93,7 +93,7 @@ TEST_F(OutputFileTest, ANameKeepsWhatItHeldUntilTheCommit) {
     // A new file gets the mode any new file would, not the temporary's owner-only one.
     const mode_t mask = umask(022);
     OutputFile out;
-    ASSERT_TRUE(OpenOutputFile(&out, P("mode")));
+    ASSERT_TRUE(OpenOutputFile(&out, P("mode"), OutputMode::Replace));
     ASSERT_TRUE(CommitOutputFile(&out));
     umask(mask);
     EXPECT_EQ(fs::status(P("mode")).permissions(), fs::perms(0644));
@@ -106,14 +106,14 @@ TEST_F(OutputFileTest, LinksDevicesAndRefusals) {
     Write(dir / "real" / "file", "old");
     fs::create_symlink("real/file", dir / "link");
     OutputFile out;
-    ASSERT_TRUE(OpenOutputFile(&out, P("link")));
+    ASSERT_TRUE(OpenOutputFile(&out, P("link"), OutputMode::Replace));
     EXPECT_EQ(fs::path(out.temporary).parent_path(), dir / "real") << "beside the link's file";
     std::fputs("new", out.file);
     ASSERT_TRUE(CommitOutputFile(&out));
     EXPECT_TRUE(fs::is_symlink(dir / "link"));
     EXPECT_EQ(Read(dir / "real" / "file"), "new");
 
-    ASSERT_TRUE(OpenOutputFile(&out, "/dev/null"));
+    ASSERT_TRUE(OpenOutputFile(&out, "/dev/null", OutputMode::Replace));
     EXPECT_TRUE(out.temporary.empty()) << "a device is never replaced";
     EXPECT_TRUE(CommitOutputFile(&out));
 
@@ -130,11 +130,11 @@ TEST_F(OutputFileTest, LinksDevicesAndRefusals) {
     };
     for (const Case& c : refusals) {
         errno = 0;
-        EXPECT_FALSE(OpenOutputFile(&out, c.path)) << c.path;
+        EXPECT_FALSE(OpenOutputFile(&out, c.path, OutputMode::Replace)) << c.path;
         EXPECT_EQ(errno, c.error) << c.path << ": " << std::strerror(errno);
     }
     // A write that fails shows at the close, which removes what it wrote.
-    ASSERT_TRUE(OpenOutputFile(&out, "/dev/full"));
+    ASSERT_TRUE(OpenOutputFile(&out, "/dev/full", OutputMode::Replace));
     std::fputs("more than fits", out.file);
     errno = 0;
     EXPECT_FALSE(CommitOutputFile(&out));
@@ -143,11 +143,11 @@ TEST_F(OutputFileTest, LinksDevicesAndRefusals) {
 
     // Eight outputs open at once, and a ninth is refused until one is done.
     std::vector<OutputFile> open(9);
-    for (int k = 0; k < 8; ++k) ASSERT_TRUE(OpenOutputFile(&open[k], P("many" + std::to_string(k))));
-    EXPECT_FALSE(OpenOutputFile(&open[8], P("many8")));
+    for (int k = 0; k < 8; ++k) ASSERT_TRUE(OpenOutputFile(&open[k], P("many" + std::to_string(k)), OutputMode::Replace));
+    EXPECT_FALSE(OpenOutputFile(&open[8], P("many8"), OutputMode::Replace));
     EXPECT_EQ(errno, EMFILE);
     DiscardOutputFile(&open[0]);
-    EXPECT_TRUE(OpenOutputFile(&open[8], P("many8")));
+    EXPECT_TRUE(OpenOutputFile(&open[8], P("many8"), OutputMode::Replace));
     for (int k = 1; k < 9; ++k) DiscardOutputFile(&open[k]);
     EXPECT_TRUE(Partials().empty());
 }
@@ -186,7 +186,7 @@ TEST_F(OutputFileTest, ASignalRemovesEveryTemporaryAndEndsTheProcessByIt) {
         if (child == 0) {
             RemoveTemporariesOnSignals();
             OutputFile a, b;
-            if (!OpenOutputFile(&a, P("a")) || !OpenOutputFile(&b, P("b"))) _exit(3);
+            if (!OpenOutputFile(&a, P("a"), OutputMode::Replace) || !OpenOutputFile(&b, P("b"), OutputMode::Replace)) _exit(3);
             raise(signal);
             _exit(4);
         }
