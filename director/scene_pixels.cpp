@@ -33,6 +33,9 @@ void ResetScenePixels() {
 }
 
 void FillFromPicture(const uint8_t* picture, int32_t shift) {
+    // A shift past the byte leaves nothing of it, and none is negative: clamped, so that the
+    // shift is always defined.
+    shift = std::clamp(shift, 0, 8);
     for (uint32_t i = 0; i < kFramePixels; ++i) {
         FrameBuffer[i] = static_cast<uint16_t>(picture[i] >> shift);
     }
@@ -95,7 +98,10 @@ int32_t StepFadeLevel(int32_t cap) {
 
 void CrossFade(int32_t t, bool halved) {
     const uint32_t a = static_cast<uint32_t>(halved ? t >> 1 : t);
-    const uint32_t b = static_cast<uint32_t>(halved ? (32 - t) >> 1 : 32 - t);
+    // 32 - t wraps as 32-bit arithmetic does, so that no level, however far out of range,
+    // overflows.
+    const int32_t rest = static_cast<int32_t>(32u - static_cast<uint32_t>(t));
+    const uint32_t b = static_cast<uint32_t>(halved ? rest >> 1 : rest);
     uint32_t i = 0;
 #if defined(__SSE2__)
     // Eight pixels at a time, field by field: unsigned saturating subtraction is sat(), and the

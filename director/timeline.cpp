@@ -8,6 +8,7 @@
 #include "director/mesh_motion.h"
 #include "director/scene_pixels.h"
 #include "director/song_clock.h"
+#include "director/wrapping.h"
 #include "effects/additive_mesh.h"
 #include "effects/captions.h"
 #include "effects/colour_table.h"
@@ -133,7 +134,7 @@ void DrawScene7() {
 void DrawScene8() {
     FillFrame(kBlack);
     // The mesh stays in the middle of the screen and turns about one axis only.
-    meshTurn2 += 1;
+    meshTurn2 = WrappingAdd(meshTurn2, 1);
     meshShift1 = 0;
     meshShift2 = 0;
     meshDistance = 300;
