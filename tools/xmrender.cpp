@@ -280,10 +280,16 @@ int Render(const Options& options, Song* song) {
     };
     if (ok && !CloseOutputFile(&wavFile)) unwritable(options.output);
     if (ok && !CloseOutputFile(&traceFile)) unwritable(options.trace);
-    if (ok && !CommitOutputFile(&wavFile)) unwritable(options.output);
-    if (ok && !options.trace.empty() && !CommitOutputFile(&traceFile)) unwritable(options.trace);
-    DiscardOutputFile(&wavFile);
-    DiscardOutputFile(&traceFile);
+    {
+        // One interrupt cannot fall between the two names: both are new, or both as they were.
+        const HandledSignalsHeld held;
+        if (ok && !CommitOutputFile(&wavFile)) unwritable(options.output);
+        if (ok && !options.trace.empty() && !CommitOutputFile(&traceFile)) {
+            unwritable(options.trace);
+        }
+        DiscardOutputFile(&wavFile);
+        DiscardOutputFile(&traceFile);
+    }
     if (!ok) return kExitFailure;
 
     const double songSeconds = static_cast<double>(result.frames) / options.rateHz;

@@ -1,15 +1,21 @@
 // The capture tool: its SHA-256 against the standard's vectors, and the built program run end to
 // end on a few seconds of show, its files and exit status read back. Nothing here depends on what
 // the scenes draw.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <png.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -132,6 +138,39 @@ class Capture : public ::testing::Test {
 
     fs::path dir;
 };
+
+// The capture started as a shell starts a job: in a process group of its own, its messages in
+// `err`, the signals it handles at their default action.
+pid_t StartJob(std::vector<std::string> args, const fs::path& err) {
+    args.insert(args.begin(), CAPTURE_PATH);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setpgid(0, 0);
+        const int null = open("/dev/null", O_RDWR);
+        const int messages = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(null, 0);
+        dup2(null, 1);
+        dup2(messages, 2);
+        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) std::signal(signal, SIG_DFL);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    setpgid(pid, pid);
+    return pid;
+}
+
+// The processes `pid` has started and not yet reaped.
+std::vector<pid_t> Children(pid_t pid) {
+    const std::string path = "/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) +
+                             "/children";
+    std::istringstream in(ReadText(path));
+    std::vector<pid_t> children;
+    for (pid_t child; in >> child;) children.push_back(child);
+    return children;
+}
 
 // 1.01 s at 70 fps: frames 0..70 (71), and floor(1.01 x 44100) = 44541 sound frames.
 TEST_F(Capture, SameOptionsGiveTheSameBytesAndTheAskedLengths) {
@@ -261,6 +300,64 @@ TEST_F(Capture, WritesVideoThatFfprobeReads) {
         fs::remove(dir / c.name);
         EXPECT_TRUE(Left().empty()) << Left().front();
     }
+}
+
+// An interrupt, early or while ffmpeg encodes, from a kill or from the terminal (to the whole
+// job): the capture ends ffmpeg and waits for it before removing its files, so nothing of the run
+// is left, nothing outlives it, ffmpeg says nothing, and the capture ends by the signal.
+TEST_F(Capture, AnInterruptEndsFfmpegFirstAndLeavesNothing) {
+    if (std::system("command -v ffmpeg >/dev/null") != 0) GTEST_SKIP() << "ffmpeg is not installed";
+    struct Case {
+        int signal;
+        bool toJob;         // to the process group, as the terminal sends it
+        bool whileEncoding; // once ffmpeg runs, else 50 ms after the start
+    };
+    const Case cases[] = {{SIGTERM, false, false}, {SIGINT, true, true}, {SIGHUP, false, true},
+                          {SIGTERM, true, true}};
+    const fs::path err = dir.string() + ".err";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(strsignal(c.signal)) + (c.toJob ? " to the job" : "") +
+                     (c.whileEncoding ? " while encoding" : " at once"));
+        const pid_t pid = StartJob({"--seconds", "20", "--video", P("v.mp4"), "--wav", P("a.wav")},
+                                   err);
+        std::vector<pid_t> ffmpeg;
+        if (c.whileEncoding) {
+            for (int ms = 0; ffmpeg.empty() && ms < 10000; ms += 10) {
+                usleep(10000);
+                ffmpeg = Children(pid);
+            }
+            ASSERT_FALSE(ffmpeg.empty()) << "ffmpeg never started";
+            usleep(300000);  // frames on their way down the pipe
+        } else {
+            usleep(50000);
+            ffmpeg = Children(pid);
+        }
+        kill(c.toJob ? -pid : pid, c.signal);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
+        for (const pid_t child : ffmpeg) {
+            EXPECT_TRUE(kill(child, 0) != 0 && errno == ESRCH) << "ffmpeg " << child << " runs on";
+        }
+        if (!c.whileEncoding) usleep(1000000);  // time for an ffmpeg left running to write
+        EXPECT_TRUE(Left().empty()) << Left().front();
+        EXPECT_EQ(ReadText(err), "");
+        for (const pid_t child : ffmpeg) kill(child, SIGKILL);
+    }
+    fs::remove(err);
+}
+
+// An interrupt just after the WAV took its name waits until the contact sheet has taken its own:
+// both names new, never one new beside one missing (the interrupt's cleaning removes the other).
+TEST_F(Capture, AnInterruptBetweenTheCommitsWaitsForTheLast) {
+    const Outcome run = Run("--seconds 0.2 --quiet --wav " + P("a.wav") + " --contact-sheet " +
+                                P("s.png"),
+                            "LD_PRELOAD=" SIGNAL_AFTER_RENAME_PATH
+                            " ASAN_OPTIONS=verify_asan_link_order=0");
+    EXPECT_NE(run.status, 0) << "ended by the signal";
+    std::vector<std::string> left = Left();
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"a.wav", "s.png"}));
 }
 
 }  // namespace

@@ -917,6 +917,20 @@ TEST_F(XmRender, SignalsRemoveTheTemporariesAndEndTheRunByTheSignal) {
     }
 }
 
+// An interrupt just after the WAV took its name waits until the trace has taken its own: the
+// run leaves both names new (and ends by the signal), never a new WAV beside an old trace (here
+// none, which the interrupt's cleaning would leave).
+TEST_F(XmRender, AnInterruptBetweenTheCommitsWaitsForTheLast) {
+    const fs::path input = Write("in.xm", MakeModule(1, 3, {0}, {MakePattern(2, 1)}));
+    const Outcome run = Xmrender(
+        {"--seconds", "0.1", "--trace", (dir / "t.csv").string(), "-o", (dir / "o.wav").string(),
+         input.string()},
+        "LD_PRELOAD=" + Quote(SIGNAL_AFTER_RENAME_PATH) + " ASAN_OPTIONS=verify_asan_link_order=0 ");
+    EXPECT_NE(run.status, 0) << "ended by the signal";
+    EXPECT_EQ(Entries(), (std::vector<fs::path>{"in.xm", "o.wav", "t.csv"}));
+    EXPECT_EQ(ParseWav(dir / "o.wav").Frames(), 4410);
+}
+
 // ---- the module the render speed is measured on ------------------------------------------------
 
 TEST_F(XmRender, BenchModuleKeepsTwelveChannelsBusyForOverAMinute) {

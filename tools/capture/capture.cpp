@@ -156,7 +156,8 @@ void OnFrame(const uint8_t* screen, int32_t /*pitchBytes*/, uint64_t frame) {
     if (capture.survey) return;
     if (capture.options.hash) UpdateSha256(&capture.sha, screen, kScreenBytes);
     if (capture.options.videoKind != VideoKind::None && !WriteVideoFrame(&capture.video, screen)) {
-        Fail("ffmpeg stopped taking frames for " + capture.options.video);
+        Fail("ffmpeg stopped taking frames for " + capture.options.video +
+             StoppedEncoderSaid(&capture.video));
     }
     if (FrameWanted(frame)) WriteFramePng(frame, screen);
     while (capture.nextTile < capture.sheet.tiles.size() &&
@@ -267,6 +268,8 @@ bool FinishOutputs(std::string* error) {
         }
     }
     if (o.videoKind != VideoKind::None && !FinishVideo(&capture.video, error)) return false;
+    // One interrupt cannot fall between two names: they all take their new files, or none does.
+    const HandledSignalsHeld held;
     if (!o.wav.empty() && !CommitOutputFile(&capture.wavFile)) {
         *error = Unwritable(o.wav);
         return false;
