@@ -347,6 +347,37 @@ TEST_F(Capture, AnInterruptEndsFfmpegFirstAndLeavesNothing) {
     fs::remove(err);
 }
 
+// When ffmpeg itself fails, what it said is in the capture's one line of error, not beside it:
+// an ffmpeg that takes no frames at all, and one that takes them all and then fails.
+TEST_F(Capture, FfmpegsOwnLinesAreInTheMessageWhenItFails) {
+    const fs::path bin = dir.string() + ".bin";
+    fs::create_directory(bin);
+    struct Case {
+        const char* script;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"echo 'Unknown encoder x' >&2; exit 1",
+         "ffmpeg stopped taking frames for "},
+        {"cat >/dev/null; echo 'Disk quota exceeded' >&2; echo 'Conversion failed!' >&2; exit 1",
+         "ffmpeg failed to encode the picture of "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        std::ofstream(bin / "ffmpeg") << "#!/bin/sh\n" << c.script << "\n";
+        fs::permissions(bin / "ffmpeg", fs::perms::owner_all);
+        const Outcome run = Run("--seconds 0.5 --video " + P("v.mp4"), "PATH=" + bin.string() + ":/usr/bin:/bin");
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_NE(run.err.find(c.message + P("v.mp4")), std::string::npos) << run.err;
+        const std::string said = c.script[0] == 'e' ? "(ffmpeg: Unknown encoder x)"
+                                                    : "(ffmpeg: Disk quota exceeded; Conversion failed!)";
+        EXPECT_NE(run.err.find(said), std::string::npos) << run.err;
+        EXPECT_TRUE(Left().empty()) << Left().front();
+    }
+    fs::remove_all(bin);
+}
+
 // An interrupt just after the WAV took its name waits until the contact sheet has taken its own:
 // both names new, never one new beside one missing (the interrupt's cleaning removes the other).
 TEST_F(Capture, AnInterruptBetweenTheCommitsWaitsForTheLast) {

@@ -77,10 +77,12 @@ std::string LogTail(int log) {
     text.resize(n > 0 ? static_cast<size_t>(n) : 0);
     if (from > 0) text.erase(0, text.find('\n') + 1);  // from the first whole line
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    for (char& c : text) {
-        if (c == '\n' || c == '\r') c = ';';
+    std::string line;
+    for (const char c : text) {
+        if (c == '\r') continue;
+        line += c == '\n' ? std::string("; ") : std::string(1, c);
     }
-    return text;
+    return line;
 }
 
 // " (ffmpeg: its last lines)", or nothing when it said nothing.
