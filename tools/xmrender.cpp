@@ -226,7 +226,9 @@ void PrintInfo(const Song* song) {
 }
 
 void ReportUnwritable(const std::string& path) {
-    std::fprintf(stderr, "xmrender: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "xmrender: cannot write %s: %s\n",
+                 path == kStandardOutputName ? "standard output" : path.c_str(),
+                 std::strerror(errno));
 }
 
 std::string SongTime(int64_t frames, int32_t rateHz) {
@@ -269,7 +271,12 @@ int Render(const Options& options, Song* song) {
     if (ok) {
         ok = RenderSong(song, RenderSettings{options.frames, &wav, traceFile.file}, &result) &&
              FinishWav(&wav);
-        if (!ok) std::fprintf(stderr, "xmrender: writing the output failed\n");
+        if (!ok) {
+            // The file whose write failed, and why (a full disk: No space left on device).
+            if (errno == 0) errno = EIO;
+            const bool traceFailed = traceFile.file && std::ferror(traceFile.file);
+            ReportUnwritable(traceFailed ? options.trace : options.output);
+        }
     }
     CloseAudioOutput();
     // Both are written out before either takes its name, so that a last write failing in one

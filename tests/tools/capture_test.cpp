@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -299,6 +300,82 @@ TEST_F(Capture, WritesVideoThatFfprobeReads) {
         fs::remove(dir / "probe");
         fs::remove(dir / c.name);
         EXPECT_TRUE(Left().empty()) << Left().front();
+    }
+}
+
+// A small tmpfs at `where` holding `keep` ("keep") and a filler that takes every byte left:
+// mounted by the test when it runs as root (as CI does); false when it cannot be.
+bool MountFullDisk(const fs::path& where) {
+    fs::create_directory(where);
+    if (geteuid() != 0 || mount("tmpfs", where.c_str(), "tmpfs", 0, "size=64k,mode=0777") != 0) {
+        return false;
+    }
+    std::ofstream(where / "keep") << "keep";
+    fs::create_directory(where / "frames");
+    std::ofstream filler(where / "filler", std::ios::binary);
+    const std::vector<char> block(4096, 'f');
+    while (filler.write(block.data(), static_cast<std::streamsize>(block.size()))) {
+    }
+    return true;
+}
+
+// Every output on a full disk, a tmpfs and /dev/full: exit 1, one line naming the output and the
+// reason, what the disk held kept and nothing of the run left on it.
+TEST_F(Capture, FullDisksFailNamingTheReasonAndKeepWhatWasThere) {
+    const fs::path full = dir.string() + ".full";
+    const bool mounted = MountFullDisk(full);
+    struct Unmount {
+        fs::path where;
+        ~Unmount() {
+            umount2(where.c_str(), MNT_DETACH);
+            fs::remove_all(where);
+        }
+    } unmount{full};
+    if (!mounted) GTEST_SKIP() << "mounting a tmpfs needs root";
+    const std::string F = full.string();
+    fs::create_symlink("/dev/full", dir / "v.mkv");
+    struct Case {
+        std::string options;
+        std::string message;  // empty: not checked
+    };
+    const Case cases[] = {
+        {"--wav " + F + "/a.wav", "cannot write " + F + "/a.wav: No space left on device"},
+        {"--frames " + F + "/frames",
+         "cannot write " + F + "/frames/frame-000000.png: No space left on device"},
+        {"--video " + F + "/v.mp4", "No space left on device"},
+        {"--hash >" + F + "/hash", "cannot write standard output: No space left on device"},
+        {"--contact-sheet /dev/full", "cannot write /dev/full: No space left on device"},
+        {"--video " + P("v.mkv"), "No space left on device"},
+        {"--hash >/dev/full", "cannot write standard output: No space left on device"},
+        {"--wav " + F + "/keep", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options);
+        // Standard output where the case sends it, else nowhere.
+        const fs::path errFile = dir.string() + ".err";
+        const std::string command = std::string(CAPTURE_PATH) + " --seconds 0.5 --quiet " +
+                                    (c.options.find('>') == std::string::npos ? ">/dev/null " : "") +
+                                    c.options + " 2>" + errFile.string();
+        const int raw = std::system(command.c_str());
+        const std::string err = ReadText(errFile);
+        fs::remove(errFile);
+        fs::remove(full / "hash");  // the shell's, for standard output
+        EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << raw;
+        const std::string last = err.substr(err.rfind('\n', err.size() - 2) + 1);
+        EXPECT_EQ(last.rfind("novaline-capture: ", 0), 0u) << err;
+        EXPECT_NE(last.find(c.message), std::string::npos) << err;
+        std::istringstream lines(err);
+        for (std::string line; std::getline(lines, line);) {
+            EXPECT_EQ(line.rfind("novaline-capture: ", 0), 0u) << "a line not of the capture's";
+        }
+        EXPECT_EQ(Left(), std::vector<std::string>{"v.mkv"});
+        std::vector<std::string> onDisk;
+        for (const auto& e : fs::recursive_directory_iterator(full)) {
+            onDisk.push_back(e.path().lexically_relative(full));
+        }
+        std::sort(onDisk.begin(), onDisk.end());
+        EXPECT_EQ(onDisk, (std::vector<std::string>{"filler", "frames", "keep"}));
+        EXPECT_EQ(ReadText(full / "keep"), "keep");
     }
 }
 

@@ -345,5 +345,10 @@ int main(int argc, char** argv) {
     }
     PrintSummary();
     if (o.hash) std::printf("%s\n", FinishSha256(&capture.sha).c_str());
-    return std::fflush(stdout) == 0 ? 0 : kExitFailure;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "novaline-capture: cannot write standard output: %s\n",
+                     std::strerror(errno ? errno : EIO));
+        return kExitFailure;
+    }
+    return 0;
 }
