@@ -134,6 +134,7 @@ bool AudioDeviceOpen(int32_t rateHz, const int16_t* ring, uint32_t ringBytes) {
 
 uint64_t AudioDevicePlayedBytes() { return audio.playedFrames * kBytesPerFrame; }
 uint32_t AudioDeviceHeldBytes() { return audio.heldBytes; }
+AudioDeviceGaps AudioDeviceDrySpells() { return {0, 0}; }
 
 void AudioDeviceClose() {
     if (!audio.open) return;

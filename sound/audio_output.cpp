@@ -66,6 +66,9 @@ struct Output {
     int32_t heardEntries = 0;
     uint64_t blocksMixed = 0;  // since the open; the block being written is entry blocksMixed
     int32_t marksInBlock = 0;
+    // The device frame at which the last mixed block plays: the next plays right after it, unless
+    // the device went round the ring once more first.
+    uint64_t lastFirstFrame = 0;
 };
 
 Output output;
@@ -77,6 +80,11 @@ ListNode playingSongs{&playingSongs, &playingSongs};
 std::atomic<uint64_t> blocksRecorded{0};
 // The device frame at which the sound mixed so far ends: the end of the newest whole block.
 std::atomic<uint64_t> mixedEndFrame{0};
+// Blocks the device met before they were mixed, since the open.
+std::atomic<uint64_t> lateBlocks{0};
+// What the device reported at the last close, for a report after it.
+AudioDeviceGaps gapsAtClose{0, 0};
+int32_t rateAtClose = 0;
 
 uint32_t PackedPosition(const Song* song) {
     return (static_cast<uint32_t>(song->order.load(std::memory_order_relaxed)) & 0xFF) << 8 |
@@ -262,9 +270,20 @@ bool MixDueBlock() {
     const int32_t q = p == 0 ? output.blockCount - 1 : p - 1;
     const int32_t w = output.nextBlock;
     if (w == p || !(w <= q || (q == 0 && w != 1))) return false;
-    BeginHeardBlock(FirstFrameOfBlock(frames, w));
+    const uint64_t firstFrame = FirstFrameOfBlock(frames, w);
+    // Blocks whose turn came while this thread did not run: the device played what the ring
+    // held from a lap before.
+    uint64_t late = 0;
+    if (output.blocksMixed > 0 && firstFrame > output.lastFirstFrame + output.blockFrames) {
+        late = (firstFrame - output.lastFirstFrame - output.blockFrames) / output.blockFrames;
+    }
+    output.lastFirstFrame = firstFrame;
+    BeginHeardBlock(firstFrame);
     MixBlock(w);
     EndHeardBlock(w);
+    // The device began on this block while it was being written.
+    if (AudioDevicePlayedBytes() / kBytesPerFrame > firstFrame) ++late;
+    if (late > 0) lateBlocks.fetch_add(late, std::memory_order_relaxed);
     output.nextBlock = w + 1 == output.blockCount ? 0 : w + 1;
     return true;
 }
@@ -330,6 +349,8 @@ bool OpenAudioOutput(int32_t rateHz) {
     output.heard = new HeardBlock[output.heardEntries]();
     blocksRecorded.store(0, std::memory_order_release);
     mixedEndFrame.store(0, std::memory_order_release);
+    lateBlocks.store(0, std::memory_order_relaxed);
+    gapsAtClose = AudioDeviceGaps{0, 0};
     output.open = true;
     RebindStartedSongs();
     stopRequested = false;
@@ -356,7 +377,11 @@ void CloseAudioOutput() {
     // Joined before the lock is taken: the thread takes the same lock for each block.
     if (output.thread.joinable()) output.thread.join();
     std::lock_guard<std::mutex> lock(mixMutex);
-    if (output.open) AudioDeviceClose();
+    if (output.open) {
+        gapsAtClose = AudioDeviceDrySpells();
+        rateAtClose = output.rateHz;
+        AudioDeviceClose();
+    }
     ReleaseVoicePool();
     ReleaseBuffers();
     output = Output{};
@@ -393,6 +418,13 @@ HeardPeak FindHeardPeak() {
 }
 
 uint64_t OutputMixedEndFrame() { return mixedEndFrame.load(std::memory_order_acquire); }
+
+MissedSound OutputMissedSound() {
+    std::lock_guard<std::mutex> lock(mixMutex);
+    const AudioDeviceGaps gaps = output.open ? AudioDeviceDrySpells() : gapsAtClose;
+    return {lateBlocks.load(std::memory_order_relaxed), gaps.spells, gaps.frames,
+            output.open ? output.rateHz : rateAtClose};
+}
 
 int32_t OutputRateHz() { return output.rateHz; }
 int32_t OutputBlockFrames() { return output.blockFrames; }

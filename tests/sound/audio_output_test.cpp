@@ -199,6 +199,26 @@ TEST_F(AudioOutput, NothingIsMixedBeforeTheDeviceHasPlayedTheBlock) {
     EXPECT_EQ(OutputNextBlock(), 4);
 }
 
+// Blocks the device reaches before they were mixed for it are counted: the ring's stale content
+// played for a lap the mixing did not keep up with. Keeping up, one block at a time, counts none.
+TEST_F(AudioOutput, BlocksTheDeviceMetBeforeTheyWereMixedAreCounted) {
+    ASSERT_TRUE(OpenAudioOutput(44100));
+    Started(MarkTick, 125);
+    CaptureLeft(30);
+    EXPECT_EQ(OutputMissedSound().lateBlocks, 0u);
+    // Ten blocks at once, the mixing unable to run: every block of the next lap is met stale.
+    const int32_t blockFrames = OutputBlockFrames();
+    AdvanceVirtualAudio(static_cast<uint32_t>(OutputRingFrames()));
+    AdvanceVirtualAudio(static_cast<uint32_t>(blockFrames));
+    EXPECT_EQ(OutputMissedSound().lateBlocks, 10u);
+    CaptureLeft(30);
+    EXPECT_EQ(OutputMissedSound().lateBlocks, 10u) << "kept up again";
+    CloseAudioOutput();
+    EXPECT_EQ(OutputMissedSound().lateBlocks, 10u) << "kept for a report after the close";
+    ASSERT_TRUE(OpenAudioOutput(44100));
+    EXPECT_EQ(OutputMissedSound().lateBlocks, 0u) << "counted afresh from the next open";
+}
+
 int changingTicks = 0;
 void ChangingVoice(Song* /*song*/) {
     ++changingTicks;
