@@ -261,15 +261,18 @@ void MixBlock(int32_t w) {
 }
 
 // Mixes block `nextBlock` if the device has played it since it was last mixed. The device is
-// playing block p; q is the block it played before that.
+// playing block p. The mixing follows the device and never passes it (it stops at the block being
+// played), so every other block has been played since it was last mixed. (A rule that also asks
+// w to lie below p numerically, but for p = 1, stalls the mixing for a lap once it is two blocks
+// behind across the ring's end, as a device that takes 2048 frames a callback leaves it, and the
+// whole ring then plays a second time.)
 bool MixDueBlock() {
     std::lock_guard<std::mutex> lock(mixMutex);
     if (!output.open) return false;
     const uint64_t frames = AudioDevicePlayedBytes() / kBytesPerFrame;
     const int32_t p = static_cast<int32_t>(frames % output.ringFrames) / output.blockFrames;
-    const int32_t q = p == 0 ? output.blockCount - 1 : p - 1;
     const int32_t w = output.nextBlock;
-    if (w == p || !(w <= q || (q == 0 && w != 1))) return false;
+    if (w == p) return false;
     const uint64_t firstFrame = FirstFrameOfBlock(frames, w);
     // Blocks whose turn came while this thread did not run: the device played what the ring
     // held from a lap before.
