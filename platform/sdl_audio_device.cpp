@@ -1,4 +1,6 @@
 #include <SDL.h>
+#include <pthread.h>
+#include <sched.h>
 
 #include <atomic>
 #include <chrono>
@@ -49,12 +51,26 @@ Uint16 BufferFrames(int32_t rateHz) {
     return static_cast<Uint16>(frames);
 }
 
+// SDL gives its audio thread the highest ordinary priority at most, which two or three busy
+// processes on two cores still keep from the callback long enough for the sound server to run
+// dry. Where the system grants it (root, or a real-time limit), the thread runs real-time, one
+// step below the mixing thread that feeds it; the callback only copies, so it can never hog a
+// core. A refusal leaves it as SDL set it.
+void RaiseCallbackThread() {
+    sched_param param{};
+    param.sched_priority = sched_get_priority_max(SCHED_FIFO) - 1;
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+}
+
 // Runs on SDL's audio thread. It takes no lock of ours so the mixer can never stall playback;
 // the mixer only rewrites blocks the count shows as already copied here.
 void SDLCALL FillFromRing(void*, Uint8* stream, int len) {
     const uint64_t played = playedBytes.load(std::memory_order_relaxed);
     const Clock::time_point now = Clock::now();
-    if (played == 0) firstCallback = now;
+    if (played == 0) {
+        firstCallback = now;
+        RaiseCallbackThread();
+    }
     const int64_t elapsedFrames = std::chrono::duration_cast<std::chrono::nanoseconds>(
                                       now - firstCallback)
                                       .count() *
