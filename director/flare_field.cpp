@@ -5,6 +5,7 @@
 #include "effects/flare_sprite.h"
 #include "show/mesh_motion.h"
 #include "show/song_clock.h"
+#include "show/wrapping.h"
 
 FlareField flareField;
 
@@ -23,8 +24,14 @@ constexpr uint32_t kStarSwingAfter = 0x0D00;
 constexpr int32_t kAmplitudeSwing = 120;
 constexpr int32_t kAmplitudeOffset = 60;
 
-// Nearest, ties to even: the rounding every table of the show uses.
-int32_t Nearest(double value) { return static_cast<int32_t>(std::nearbyint(value)); }
+// Nearest, ties to even: the rounding every table of the show uses. An amplitude of -2^31 swung
+// through -1 lands one past the 32-bit range and saturates there.
+int32_t Nearest(double value) {
+    const double rounded = std::nearbyint(value);
+    if (rounded >= 2147483647.0) return INT32_MAX;
+    if (rounded <= -2147483648.0) return INT32_MIN;
+    return static_cast<int32_t>(rounded);
+}
 
 void ProjectCloud(int32_t count, const Point3* points, int32_t distance) {
     FlareField& f = flareField;
@@ -52,19 +59,19 @@ void StepFlareTrail() {
     f.trailAmp2 = Nearest(kAmplitudeSwing * double{curCos}) + kAmplitudeOffset;
     LookupMotionAngle(f.trailPhase5);
     f.trailAmp3 = Nearest(kAmplitudeSwing * double{curSin}) + kAmplitudeOffset;
-    f.trailPhase1 += 20;
-    f.trailPhase2 += 14;
-    f.trailPhase3 += 12;
-    f.trailPhase4 += 35;
-    f.trailPhase5 += 18;
+    f.trailPhase1 = WrappingAdd(f.trailPhase1, 20);
+    f.trailPhase2 = WrappingAdd(f.trailPhase2, 14);
+    f.trailPhase3 = WrappingAdd(f.trailPhase3, 12);
+    f.trailPhase4 = WrappingAdd(f.trailPhase4, 35);
+    f.trailPhase5 = WrappingAdd(f.trailPhase5, 18);
     // The first 200 frames lay the trail; after that it keeps its shape and only turns.
     if (f.trailCount < kTrailCapacity) {
         f.trailPoints[f.trailCount++] =
             Point3{static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
     }
-    f.trailTurn1 += 14;
-    f.trailTurn2 += 8;
-    meshTurn3 += 18;
+    f.trailTurn1 = WrappingAdd(f.trailTurn1, 14);
+    f.trailTurn2 = WrappingAdd(f.trailTurn2, 8);
+    meshTurn3 = WrappingAdd(meshTurn3, 18);
     ProjectCloud(f.trailCount, f.trailPoints, kTrailDistance);
     DrawFlares(f.trailCount, kTrailMinX);
 }
@@ -86,11 +93,11 @@ void GenerateStars() {
 void StepStarField() {
     FlareField& f = flareField;
     LookupMotionAngle(f.trailPhase1);
-    meshDistance = Nearest(f.trailAmp1 * double{curSin}) + kStarDistance;
-    if (GetSongPosition() > kStarSwingAfter) f.trailPhase1 += 50;
-    f.trailTurn1 += 4;
-    f.trailTurn2 += 8;
-    meshTurn3 += 18;
+    meshDistance = WrappingAdd(Nearest(f.trailAmp1 * double{curSin}), kStarDistance);
+    if (GetSongPosition() > kStarSwingAfter) f.trailPhase1 = WrappingAdd(f.trailPhase1, 50);
+    f.trailTurn1 = WrappingAdd(f.trailTurn1, 4);
+    f.trailTurn2 = WrappingAdd(f.trailTurn2, 8);
+    meshTurn3 = WrappingAdd(meshTurn3, 18);
     ProjectCloud(kStarCount, f.starPoints, meshDistance);
 }
 

@@ -33,6 +33,9 @@ void ResetScenePixels() {
 }
 
 void FillFromPicture(const uint8_t* picture, int32_t shift) {
+    // A shift past the byte leaves nothing of it, and none is negative: clamped, so that the
+    // shift is always defined.
+    shift = std::clamp(shift, 0, 8);
     for (uint32_t i = 0; i < kFramePixels; ++i) {
         FrameBuffer[i] = static_cast<uint16_t>(picture[i] >> shift);
     }

@@ -18,7 +18,8 @@ extern uint8_t fadeLevel;
 // Puts the start values of maskLevel and fadeLevel back, for a show that starts again.
 void ResetScenePixels();
 
-// pixel = picture[i] >> shift in the blue field: shift 4 gives 16 shades, 3 gives 32.
+// pixel = picture[i] >> shift in the blue field: shift 4 gives 16 shades, 3 gives 32. The shift
+// is clamped to 0..8 (8 and beyond give 0).
 void FillFromPicture(const uint8_t* picture, int32_t shift);
 // pixel = picture[i] as a raw 16-bit value where picture[i] is not 0.
 void OverlayPicture(const uint8_t* picture);

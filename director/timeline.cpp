@@ -16,6 +16,7 @@
 #include "show/beat_tables.h"
 #include "show/mesh_motion.h"
 #include "show/song_clock.h"
+#include "show/wrapping.h"
 
 namespace {
 
@@ -166,7 +167,7 @@ void DrawScene7() {
 void DrawScene8() {
     FillFrame(kBlack);
     // The mesh stays in the middle of the screen and turns about one axis only.
-    meshTurn2 += 1;
+    meshTurn2 = WrappingAdd(meshTurn2, 1);
     meshShift1 = 0;
     meshShift2 = 0;
     meshDistance = 300;

@@ -8,6 +8,7 @@
 #include "effects/colour_table.h"
 #include "platform/display.h"
 #include "show/song_clock.h"
+#include "show/wrapping.h"
 
 Caption captionTable[kCaptionCount];
 ActiveCaption activeCaptions[kActiveCaptionSlots];
@@ -94,7 +95,8 @@ void UpdateCaptions() {
 void DrawCaptions() {
     for (const ActiveCaption& shown : activeCaptions) {
         if (!shown.text || shown.y < 0 || shown.y >= static_cast<int32_t>(kFrameHeight)) continue;
-        DrawCaptionText(shown.text, static_cast<int32_t>(rowOffset[shown.y] / 2) + shown.x);
+        DrawCaptionText(shown.text,
+                        WrappingAdd(static_cast<int32_t>(rowOffset[shown.y] / 2), shown.x));
     }
 }
 
@@ -111,7 +113,7 @@ void DrawCaptionText(const char* text, int32_t pixel) {
     for (; *text; ++text) {
         const auto code = static_cast<uint8_t>(*text);
         if (code != ' ') DrawGlyph(code, pixel);
-        pixel += CaptionAdvance(code);
+        pixel = WrappingAdd(pixel, CaptionAdvance(code));
     }
 }
 
@@ -120,11 +122,13 @@ void DrawGlyph(uint8_t code, int32_t pixel) {
     if (cell >= kGlyphCells) return;  // no cell: reading on would leave the sheet
     const uint8_t* source = fontSheet + kFontSheetWidth + cell * kFontCellWidth + 1;
     for (int32_t r = 0; r < kGlyphHeight; ++r, source += kFontSheetWidth) {
-        const int32_t rowStart = pixel + r * kWidth;
+        // In 64 bits: a pen near either end of the 32-bit range puts rows far outside the
+        // FrameBuffer, and no row start or clip may wrap back into it.
+        const int64_t rowStart = int64_t{pixel} + int64_t{r} * kWidth;
         // Only the pixels inside the 64000 are written; within them the row wraps linearly.
-        const int32_t first = std::max(0, -rowStart);
-        const int32_t last = std::min(kGlyphWidth, kPixels - rowStart);
-        for (int32_t k = first; k < last; ++k) {
+        const int64_t first = std::max<int64_t>(0, -rowStart);
+        const int64_t last = std::min<int64_t>(kGlyphWidth, kPixels - rowStart);
+        for (int64_t k = first; k < last; ++k) {
             if (source[k] != 0) FrameBuffer[rowStart + k] = fontColours.colour[source[k]];
         }
     }

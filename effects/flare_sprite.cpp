@@ -68,7 +68,9 @@ void PrepareFlare() {
 
 void BlendFlare(int32_t pixel) {
     for (int32_t r = 0; r < kFlareHeight; ++r) {
-        const int32_t rowStart = pixel + r * kPictureWidth;
+        // In 64 bits, so that a pixel near the ends of the 32-bit range cannot wrap a row start
+        // or its clip back into the FrameBuffer.
+        const int64_t rowStart = int64_t{pixel} + int64_t{r} * kPictureWidth;
         if (rowStart >= kPixels) break;
         if (rowStart + kFlareWidth <= 0) continue;
         const uint16_t* colours = flareBlock[r];
@@ -77,9 +79,9 @@ void BlendFlare(int32_t pixel) {
             continue;
         }
         // A row that crosses the start or the end of the FrameBuffer: its inside part only.
-        const int32_t first = std::max(0, -rowStart);
-        const int32_t last = std::min(kFlareWidth, kPixels - rowStart);
-        for (int32_t k = first; k < last; ++k) {
+        const int64_t first = std::max<int64_t>(0, -rowStart);
+        const int64_t last = std::min<int64_t>(kFlareWidth, kPixels - rowStart);
+        for (int64_t k = first; k < last; ++k) {
             FrameBuffer[rowStart + k] = AddFieldsSaturating(FrameBuffer[rowStart + k], colours[k]);
         }
     }

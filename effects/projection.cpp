@@ -101,7 +101,14 @@ void ProjectPoints(int32_t count, const Point3* source, ScreenPoint* destination
             continue;
         }
         const double r = 1.0 / source[i].z;
-        destination[i].y = ScreenCoordinate(source[i].y * focal * r + centreY);
-        destination[i].x = ScreenCoordinate(source[i].x * focal * r + centreX);
+        const double y = source[i].y * focal * r + centreY;
+        const double x = source[i].x * focal * r + centreX;
+        // A damaged point (a NaN or infinite coordinate) has no place on the screen.
+        if (!std::isfinite(x) || !std::isfinite(y)) {
+            destination[i].x = destination[i].y = kInvisibleCoordinate;
+            continue;
+        }
+        destination[i].y = ScreenCoordinate(y);
+        destination[i].x = ScreenCoordinate(x);
     }
 }

@@ -44,5 +44,5 @@ void BuildRotation();
 void TransformPoints(int32_t count, const Point3* source, Point3* destination);
 // x f / z + cx and y f / z + cy, to the nearest integer with ties to even. Points behind the eye
 // are mirrored through the centre; coordinates beyond the 32-bit range saturate; a point at zero
-// depth gets kInvisibleCoordinate for both.
+// depth, or one that projects to NaN or infinity, gets kInvisibleCoordinate for both.
 void ProjectPoints(int32_t count, const Point3* source, ScreenPoint* destination);

@@ -19,6 +19,14 @@ uint64_t AudioDevicePlayedBytes();
 // Of the bytes counted as played, how many the device still holds on their way to the
 // loudspeaker, as closely as it can tell; 0 while closed.
 uint32_t AudioDeviceHeldBytes();
+// Spells since the open in which the device ran out of sound and played silence instead (the
+// sound going on late by as much), and their frames, as closely as it can tell; 0 for a device
+// that cannot run dry (the virtual one) or while closed.
+struct AudioDeviceGaps {
+    uint32_t spells;
+    uint64_t frames;
+};
+AudioDeviceGaps AudioDeviceDrySpells();
 // Stops playback and releases the device; nothing happens when none is open.
 void AudioDeviceClose();
 // Who runs the mixing loop: true when the device calls `mixDue` itself whenever its clock moves

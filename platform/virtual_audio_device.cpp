@@ -28,6 +28,7 @@ bool AudioDeviceOpen(int32_t rate, const int16_t* pcmRing, uint32_t pcmRingBytes
 uint64_t AudioDevicePlayedBytes() { return playedBytes.load(); }
 // Its clock is the loudspeaker: what it counts as played has been heard.
 uint32_t AudioDeviceHeldBytes() { return 0; }
+AudioDeviceGaps AudioDeviceDrySpells() { return {0, 0}; }
 
 void AudioDeviceClose() {
     mixDueBlocks = nullptr;

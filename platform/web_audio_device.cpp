@@ -87,6 +87,7 @@ uint64_t AudioDevicePlayedBytes() {
 
 // The worklet's output is heard as the page's context plays it, whose latency the page counts.
 uint32_t AudioDeviceHeldBytes() { return audio.heldBytes; }
+AudioDeviceGaps AudioDeviceDrySpells() { return {0, 0}; }
 
 void AudioDeviceClose() {
     if (!audio.open) return;

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "show/wrapping.h"
+
 float motionSin[kMotionTableSize];
 float motionCos[kMotionTableSize];
 float curSin = 0.0f;
@@ -45,15 +47,15 @@ void LookupMotionAngle(int32_t angle) {
 }
 
 void AdvanceMeshMotion() {
-    meshTurn1 += 8;
-    meshTurn2 += 4;
-    meshTurn3 += 1;
+    meshTurn1 = WrappingAdd(meshTurn1, 8);
+    meshTurn2 = WrappingAdd(meshTurn2, 4);
+    meshTurn3 = WrappingAdd(meshTurn3, 1);
     LookupMotionAngle(meshSwing);
     // The products are exact in double; nearbyint rounds them to the nearest integer, ties to even
     // (the default rounding mode).
     meshShift2 = static_cast<int32_t>(std::nearbyint(kSwingHalfAxisY * curSin));
     meshShift1 = static_cast<int32_t>(std::nearbyint(kSwingHalfAxisX * curCos));
-    meshSwing += kSwingStep;
+    meshSwing = WrappingAdd(meshSwing, kSwingStep);
     meshDistance = kMeshDistance;
 }
 

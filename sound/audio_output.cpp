@@ -33,6 +33,10 @@ struct Output {
     float* mixBuffer = nullptr;
     int32_t nextBlock = 0;
     std::thread thread;
+    // Since the open: blocks mixed, and the device frame at which the last one plays (the next
+    // plays right after it, unless the device went round the ring once more first).
+    uint64_t blocksMixed = 0;
+    uint64_t lastFirstFrame = 0;
 };
 
 Output output;
@@ -42,6 +46,11 @@ int32_t bufferLengthMs = kDefaultBufferLengthMs;
 std::atomic<bool> stopRequested{false};
 std::mutex mixMutex;
 ListNode playingSongs{&playingSongs, &playingSongs};
+// Blocks the device met before they were mixed, since the open.
+std::atomic<uint64_t> lateBlocks{0};
+// What the device reported at the last close, for a report after it.
+AudioDeviceGaps gapsAtClose{0, 0};
+int32_t rateAtClose = 0;
 
 // The tick length follows the rate (none while closed), and the device starts over or stops.
 void RestartStartedSongs() {
@@ -108,19 +117,34 @@ void MixBlock(int32_t w) {
 }
 
 // Mixes block `nextBlock` if the device has played it since it was last mixed. The device is
-// playing block p; q is the block it played before that.
+// playing block p. The mixing follows the device and never passes it (it stops at the block being
+// played), so every other block has been played since it was last mixed. (A rule that also asks
+// w to lie below p numerically, but for p = 1, stalls the mixing for a lap once it is two blocks
+// behind across the ring's end, as a device that takes 2048 frames a callback leaves it, and the
+// whole ring then plays a second time.)
 bool MixDueBlock() {
     std::lock_guard<std::mutex> lock(mixMutex);
     if (!output.open) return false;
     const uint64_t frames = AudioDevicePlayedBytes() / kBytesPerStereoFrame;
     const int32_t p = static_cast<int32_t>(frames % output.ringFrames) / output.blockFrames;
-    const int32_t q = p == 0 ? output.blockCount - 1 : p - 1;
     const int32_t w = output.nextBlock;
-    if (w == p || !(w <= q || (q == 0 && w != 1))) return false;
-    BeginHeardBlock(FirstFrameOfBlock(frames, w));
+    if (w == p) return false;
+    const uint64_t firstFrame = FirstFrameOfBlock(frames, w);
+    // Blocks whose turn came while this thread did not run: the device played what the ring
+    // held from a lap before.
+    uint64_t late = 0;
+    if (output.blocksMixed > 0 && firstFrame > output.lastFirstFrame + output.blockFrames) {
+        late = (firstFrame - output.lastFirstFrame - output.blockFrames) / output.blockFrames;
+    }
+    output.lastFirstFrame = firstFrame;
+    BeginHeardBlock(firstFrame);
     MixBlock(w);
     EndHeardBlock(output.ring + static_cast<size_t>(w) * output.blockFrames * kFloatsPerFrame,
                   output.blockFrames);
+    ++output.blocksMixed;
+    // The device began on this block while it was being written.
+    if (AudioDevicePlayedBytes() / kBytesPerStereoFrame > firstFrame) ++late;
+    if (late > 0) lateBlocks.fetch_add(late, std::memory_order_relaxed);
     output.nextBlock = w + 1 == output.blockCount ? 0 : w + 1;
     return true;
 }
@@ -176,6 +200,8 @@ bool OpenAudioOutput(int32_t rateHz) {
     const int32_t heldFrames = static_cast<int32_t>(AudioDeviceHeldBytes() / kBytesPerStereoFrame);
     OpenHeardRecord(output.blockCount + 2 +
                     (heldFrames + output.blockFrames - 1) / output.blockFrames);
+    lateBlocks.store(0, std::memory_order_relaxed);
+    gapsAtClose = AudioDeviceGaps{0, 0};
     output.open = true;
     RestartStartedSongs();
     stopRequested = false;
@@ -202,7 +228,11 @@ void CloseAudioOutput() {
     // Joined before the lock is taken: the thread takes the same lock for each block.
     if (output.thread.joinable()) output.thread.join();
     std::lock_guard<std::mutex> lock(mixMutex);
-    if (output.open) AudioDeviceClose();
+    if (output.open) {
+        gapsAtClose = AudioDeviceDrySpells();
+        rateAtClose = output.rateHz;
+        AudioDeviceClose();
+    }
     ReleaseVoicePool();
     ReleaseBuffers();
     output = Output{};
@@ -223,6 +253,13 @@ void RecordMixedBlock(const MixedBlockRecord& block) {
         if (static_cast<Song*>(node)->playing == 1) started = static_cast<Song*>(node);
     }
     AddMixedBlock(block, started, output.blockFrames);
+}
+
+MissedSound OutputMissedSound() {
+    std::lock_guard<std::mutex> lock(mixMutex);
+    const AudioDeviceGaps gaps = output.open ? AudioDeviceDrySpells() : gapsAtClose;
+    return {lateBlocks.load(std::memory_order_relaxed), gaps.spells, gaps.frames,
+            output.open ? output.rateHz : rateAtClose};
 }
 
 int32_t OutputRateHz() { return output.rateHz; }

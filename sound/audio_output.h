@@ -49,6 +49,18 @@ uint64_t OutputHeardFrames();
 struct MixedBlockRecord;
 void RecordMixedBlock(const MixedBlockRecord& block);
 
+// What the sound missed since the open: blocks mixed too late for the device (it began to play
+// one before it was whole, or played a whole lap of the ring before the next was mixed), and the
+// spells in which the device itself ran dry (silence, with the song going on late), with their
+// length. Kept after the close until the next open, so that a program can report them at its end.
+struct MissedSound {
+    uint64_t lateBlocks;
+    uint32_t deviceDrySpells;
+    uint64_t deviceDryFrames;
+    int32_t rateHz;  // of those frames
+};
+MissedSound OutputMissedSound();
+
 // The started Songs, in start order.
 ListNode* PlayingSongs();
 

@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <pthread.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -23,6 +24,8 @@ constexpr int kHandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 constexpr int kMaxLinksFollowed = 40;
 // Outputs open at once in one tool: a render writes two.
 constexpr int kMaxTemporaries = 8;
+// Child processes writing at once: the capture runs one ffmpeg at a time.
+constexpr int kMaxChildren = 4;
 // Short and of fixed length, so that any name that fits its folder has a temporary that does too.
 constexpr char kTemporaryPattern[] = ".partial-XXXXXX";
 constexpr size_t kFileBufferBytes = 256 * 1024;
@@ -35,6 +38,9 @@ struct TemporarySlot {
 };
 static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler reads the slots");
 TemporarySlot temporaries[kMaxTemporaries];
+// The watched children's ids, 0 in a free slot.
+std::atomic<pid_t> children[kMaxChildren];
+static_assert(std::atomic<pid_t>::is_always_lock_free, "the signal handler reads the ids");
 
 sigset_t HandledSignals() {
     sigset_t set;
@@ -44,19 +50,18 @@ sigset_t HandledSignals() {
 }
 
 // Held while a temporary exists on disk and the registry does not say so yet, or no longer does.
-struct SignalsHeld {
-    sigset_t previous;
-    SignalsHeld() {
-        const sigset_t set = HandledSignals();
-        pthread_sigmask(SIG_BLOCK, &set, &previous);
-    }
-    ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous, nullptr); }
-    SignalsHeld(const SignalsHeld&) = delete;
-    SignalsHeld& operator=(const SignalsHeld&) = delete;
-};
+using SignalsHeld = HandledSignalsHeld;
 
-// Only async-signal-safe calls from here on.
+// Only async-signal-safe calls from here on. A child is ended at once (its work is being thrown
+// away) and waited for, so that nothing writes into the folder once the temporaries are removed.
 void RemoveTemporariesAndStop(int signal) {
+    for (std::atomic<pid_t>& child : children) {
+        const pid_t pid = child.load(std::memory_order_acquire);
+        if (pid <= 0) continue;
+        kill(pid, SIGKILL);
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
     for (TemporarySlot& slot : temporaries) {
         if (slot.used.load(std::memory_order_acquire)) unlink(slot.path);
     }
@@ -193,6 +198,28 @@ bool RenameTemporary(const OutputFile& output) {
 }
 
 }  // namespace
+
+HandledSignalsHeld::HandledSignalsHeld() {
+    const sigset_t set = HandledSignals();
+    pthread_sigmask(SIG_BLOCK, &set, &previous);
+}
+
+HandledSignalsHeld::~HandledSignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous, nullptr); }
+
+bool WatchChildProcess(pid_t pid) {
+    for (std::atomic<pid_t>& child : children) {
+        pid_t free = 0;
+        if (child.compare_exchange_strong(free, pid, std::memory_order_release)) return true;
+    }
+    return false;
+}
+
+void ForgetChildProcess(pid_t pid) {
+    for (std::atomic<pid_t>& child : children) {
+        pid_t watched = pid;
+        if (child.compare_exchange_strong(watched, 0, std::memory_order_release)) return;
+    }
+}
 
 void RemoveTemporariesOnSignals() {
     struct sigaction action {};

@@ -5,6 +5,9 @@
 // the file it names, and that file is the one replaced or written.
 #pragma once
 
+#include <signal.h>
+#include <sys/types.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -31,6 +34,25 @@ struct OutputFile {
 // process by the same signal, so its parent sees it as interrupted (a shell: status 128 + signal).
 // A signal ignored when this is called stays ignored. Call once, before the first open.
 void RemoveTemporariesOnSignals();
+
+// Holds back the handled signals while it lives (a signal that comes meanwhile waits, and acts
+// when it ends). A run that commits several outputs commits them all under one, so that an
+// interrupt leaves every name as it was or every name new, never some of each.
+struct HandledSignalsHeld {
+    sigset_t previous;
+    HandledSignalsHeld();
+    ~HandledSignalsHeld();
+    HandledSignalsHeld(const HandledSignalsHeld&) = delete;
+    HandledSignalsHeld& operator=(const HandledSignalsHeld&) = delete;
+};
+
+// A child process that writes into a temporary (the capture's ffmpeg). On a handled signal it is
+// killed and waited for before the temporaries are removed, so that it cannot create one again
+// once they are gone. Start and watch it with the handled signals held, and forget it after it
+// has ended but before it is reaped, so that the id is never one the system has given again.
+// False when too many are watched already.
+bool WatchChildProcess(pid_t pid);
+void ForgetChildProcess(pid_t pid);
 
 // Opens `path` for writing; false with errno set when it cannot be written (EISDIR for a folder,
 // EEXIST for a file kept by OutputMode::Keep, EACCES for a folder that takes no new file). The

@@ -23,9 +23,9 @@ struct PngWrite {
 // higher levels shrink them little for much more time.
 constexpr int kCompressionLevel = 3;
 
-// libpng's own handler would print a second line of its own; the caller's one line names the
-// system's reason instead.
-[[noreturn]] void JumpOnError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+// libpng's own handlers print to stderr before they give up: the caller's message says it once.
+[[noreturn]] void QuietError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void QuietWarning(png_structp, png_const_charp) {}
 
 }  // namespace
 
@@ -36,7 +36,7 @@ bool WritePngRgbTo(std::FILE* file, int32_t width, int32_t height, const uint8_t
         return false;
     }
     PngWrite w;
-    w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpOnError, nullptr);
+    w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, QuietError, QuietWarning);
     if (w.png) w.info = png_create_info_struct(w.png);
     if (!w.info) {
         *error = "out of memory";

@@ -276,7 +276,8 @@ int Render(const Options& options, const std::string& output, Song* song) {
     if (ok) {
         ok = RenderSong(song, RenderSettings{options.frames, &wav, traceFile.file}, &result) &&
              FinishWav(&wav);
-        const int error = errno;
+        // A failed write that set no errno still names a reason.
+        const int error = errno != 0 ? errno : EIO;
         // The file whose write failed is named, with the system's reason.
         if (!ok) {
             const bool traceFailed = traceFile.file && std::ferror(traceFile.file);
@@ -292,10 +293,16 @@ int Render(const Options& options, const std::string& output, Song* song) {
     };
     if (ok && !CloseOutputFile(&wavFile)) unwritable(output);
     if (ok && !CloseOutputFile(&traceFile)) unwritable(options.trace);
-    if (ok && !CommitOutputFile(&wavFile)) unwritable(output);
-    if (ok && !options.trace.empty() && !CommitOutputFile(&traceFile)) unwritable(options.trace);
-    DiscardOutputFile(&wavFile);
-    DiscardOutputFile(&traceFile);
+    {
+        // One interrupt cannot fall between the two names: both are new, or both as they were.
+        const HandledSignalsHeld held;
+        if (ok && !CommitOutputFile(&wavFile)) unwritable(output);
+        if (ok && !options.trace.empty() && !CommitOutputFile(&traceFile)) {
+            unwritable(options.trace);
+        }
+        DiscardOutputFile(&wavFile);
+        DiscardOutputFile(&traceFile);
+    }
     if (!ok) return kExitFailure;
 
     const double songSeconds = static_cast<double>(result.frames) / options.rateHz;

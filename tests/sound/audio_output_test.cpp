@@ -202,6 +202,41 @@ TEST_F(AudioOutput, NothingIsMixedBeforeTheDeviceHasPlayedTheBlock) {
     EXPECT_EQ(OutputNextBlock(), 4);
 }
 
+// A device that takes several blocks at a time (a callback of 2048 frames is 2.3 blocks) leaves
+// the mixing behind across the ring's end: every block it has played is mixed at once, none
+// waits for a lap.
+TEST_F(AudioOutput, MixingTwoBlocksBehindAcrossTheRingsEndCatchesUpAtOnce) {
+    ASSERT_TRUE(OpenAudioOutput(44100));
+    Started(MarkTick, 125);
+    const int32_t blockFrames = OutputBlockFrames();
+    AdvanceVirtualAudio(static_cast<uint32_t>(blockFrames * (OutputBlockCount() - 1)));
+    EXPECT_EQ(OutputNextBlock(), OutputBlockCount() - 1) << "waits on the block being played";
+    AdvanceVirtualAudio(static_cast<uint32_t>(3 * blockFrames));
+    EXPECT_EQ(OutputNextBlock(), 2) << "the last block and blocks 0 and 1 mixed";
+    CaptureLeft(2 * OutputBlockCount());
+    EXPECT_EQ(OutputMissedSound().lateBlocks, 0u);
+}
+
+// Blocks the device reaches before they were mixed for it are counted: the ring's stale content
+// played for a lap the mixing did not keep up with. Keeping up, one block at a time, counts none.
+TEST_F(AudioOutput, BlocksTheDeviceMetBeforeTheyWereMixedAreCounted) {
+    ASSERT_TRUE(OpenAudioOutput(44100));
+    Started(MarkTick, 125);
+    CaptureLeft(30);
+    EXPECT_EQ(OutputMissedSound().lateBlocks, 0u);
+    // Ten blocks at once, the mixing unable to run: every block of the next lap is met stale.
+    const int32_t blockFrames = OutputBlockFrames();
+    AdvanceVirtualAudio(static_cast<uint32_t>(OutputRingFrames()));
+    AdvanceVirtualAudio(static_cast<uint32_t>(blockFrames));
+    EXPECT_EQ(OutputMissedSound().lateBlocks, 10u);
+    CaptureLeft(30);
+    EXPECT_EQ(OutputMissedSound().lateBlocks, 10u) << "kept up again";
+    CloseAudioOutput();
+    EXPECT_EQ(OutputMissedSound().lateBlocks, 10u) << "kept for a report after the close";
+    ASSERT_TRUE(OpenAudioOutput(44100));
+    EXPECT_EQ(OutputMissedSound().lateBlocks, 0u) << "counted afresh from the next open";
+}
+
 int changingTicks = 0;
 void ChangingVoice(Song* /*song*/) {
     ++changingTicks;

@@ -1,12 +1,18 @@
 // The capture tool: its SHA-256 against the standard's vectors, and the built program run end to
 // end on a few seconds of show, its files and exit status read back. Nothing here depends on what
 // the scenes draw.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -155,6 +161,39 @@ class Capture : public ::testing::Test {
 
     fs::path dir;
 };
+
+// The capture started as a shell starts a job: in a process group of its own, its messages in
+// `err`, the signals it handles at their default action.
+pid_t StartJob(std::vector<std::string> args, const fs::path& err) {
+    args.insert(args.begin(), CAPTURE_PATH);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setpgid(0, 0);
+        const int null = open("/dev/null", O_RDWR);
+        const int messages = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(null, 0);
+        dup2(null, 1);
+        dup2(messages, 2);
+        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) std::signal(signal, SIG_DFL);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    setpgid(pid, pid);
+    return pid;
+}
+
+// The processes `pid` has started and not yet reaped.
+std::vector<pid_t> Children(pid_t pid) {
+    const std::string path = "/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) +
+                             "/children";
+    std::istringstream in(ReadText(path));
+    std::vector<pid_t> children;
+    for (pid_t child; in >> child;) children.push_back(child);
+    return children;
+}
 
 // 1.01 s at 70 fps: frames 0..70 (71), and floor(1.01 x 44100) = 44541 sound frames.
 TEST_F(Capture, SameOptionsGiveTheSameBytesAndTheAskedLengths) {
@@ -407,6 +446,171 @@ TEST_F(Capture, WritesVideoThatFfprobeReads) {
         fs::remove(dir / c.name);
         EXPECT_TRUE(Left().empty()) << Left().front();
     }
+}
+
+// A small tmpfs at `where` holding `keep` ("keep") and a filler that takes every byte left:
+// mounted by the test when it runs as root (as CI does); false when it cannot be.
+bool MountFullDisk(const fs::path& where) {
+    fs::create_directory(where);
+    if (geteuid() != 0 || mount("tmpfs", where.c_str(), "tmpfs", 0, "size=64k,mode=0777") != 0) {
+        return false;
+    }
+    std::ofstream(where / "keep") << "keep";
+    fs::create_directory(where / "frames");
+    std::ofstream filler(where / "filler", std::ios::binary);
+    const std::vector<char> block(4096, 'f');
+    while (filler.write(block.data(), static_cast<std::streamsize>(block.size()))) {
+    }
+    return true;
+}
+
+// Every output on a full disk, a tmpfs and /dev/full: exit 1, one line naming the output and the
+// reason, what the disk held kept and nothing of the run left on it.
+TEST_F(Capture, FullDisksFailNamingTheReasonAndKeepWhatWasThere) {
+    const fs::path full = dir.string() + ".full";
+    const bool mounted = MountFullDisk(full);
+    struct Unmount {
+        fs::path where;
+        ~Unmount() {
+            umount2(where.c_str(), MNT_DETACH);
+            fs::remove_all(where);
+        }
+    } unmount{full};
+    if (!mounted) GTEST_SKIP() << "mounting a tmpfs needs root";
+    const std::string F = full.string();
+    fs::create_symlink("/dev/full", dir / "v.mkv");
+    struct Case {
+        std::string options;
+        std::string message;  // empty: not checked
+    };
+    const Case cases[] = {
+        {"--wav " + F + "/a.wav", "cannot write " + F + "/a.wav: No space left on device"},
+        {"--frames " + F + "/frames",
+         "cannot write " + F + "/frames/frame-000000.png: No space left on device"},
+        {"--video " + F + "/v.mp4", "No space left on device"},
+        {"--hash >" + F + "/hash", "on standard output: No space left on device"},
+        {"--contact-sheet /dev/full", "cannot write /dev/full: No space left on device"},
+        {"--video " + P("v.mkv"), "No space left on device"},
+        {"--hash >/dev/full", "on standard output: No space left on device"},
+        {"--wav " + F + "/keep", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options);
+        // Standard output where the case sends it, else nowhere.
+        const fs::path errFile = dir.string() + ".err";
+        const std::string command = std::string(CAPTURE_PATH) + " --seconds 0.5 --quiet " +
+                                    (c.options.find('>') == std::string::npos ? ">/dev/null " : "") +
+                                    c.options + " 2>" + errFile.string();
+        const int raw = std::system(command.c_str());
+        const std::string err = ReadText(errFile);
+        fs::remove(errFile);
+        fs::remove(full / "hash");  // the shell's, for standard output
+        EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << raw;
+        const std::string last = err.substr(err.rfind('\n', err.size() - 2) + 1);
+        EXPECT_EQ(last.rfind("novaline-capture: ", 0), 0u) << err;
+        EXPECT_NE(last.find(c.message), std::string::npos) << err;
+        std::istringstream lines(err);
+        for (std::string line; std::getline(lines, line);) {
+            EXPECT_EQ(line.rfind("novaline-capture: ", 0), 0u) << "a line not of the capture's";
+        }
+        EXPECT_EQ(Left(), std::vector<std::string>{"v.mkv"});
+        std::vector<std::string> onDisk;
+        for (const auto& e : fs::recursive_directory_iterator(full)) {
+            onDisk.push_back(e.path().lexically_relative(full));
+        }
+        std::sort(onDisk.begin(), onDisk.end());
+        EXPECT_EQ(onDisk, (std::vector<std::string>{"filler", "frames", "keep"}));
+        EXPECT_EQ(ReadText(full / "keep"), "keep");
+    }
+}
+
+// An interrupt, early or while ffmpeg encodes, from a kill or from the terminal (to the whole
+// job): the capture ends ffmpeg and waits for it before removing its files, so nothing of the run
+// is left, nothing outlives it, ffmpeg says nothing, and the capture ends by the signal.
+TEST_F(Capture, AnInterruptEndsFfmpegFirstAndLeavesNothing) {
+    if (std::system("command -v ffmpeg >/dev/null") != 0) GTEST_SKIP() << "ffmpeg is not installed";
+    struct Case {
+        int signal;
+        bool toJob;         // to the process group, as the terminal sends it
+        bool whileEncoding; // once ffmpeg runs, else 50 ms after the start
+    };
+    const Case cases[] = {{SIGTERM, false, false}, {SIGINT, true, true}, {SIGHUP, false, true},
+                          {SIGTERM, true, true}};
+    const fs::path err = dir.string() + ".err";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(strsignal(c.signal)) + (c.toJob ? " to the job" : "") +
+                     (c.whileEncoding ? " while encoding" : " at once"));
+        const pid_t pid = StartJob({"--seconds", "20", "--video", P("v.mp4"), "--wav", P("a.wav")},
+                                   err);
+        std::vector<pid_t> ffmpeg;
+        if (c.whileEncoding) {
+            for (int ms = 0; ffmpeg.empty() && ms < 10000; ms += 10) {
+                usleep(10000);
+                ffmpeg = Children(pid);
+            }
+            ASSERT_FALSE(ffmpeg.empty()) << "ffmpeg never started";
+            usleep(300000);  // frames on their way down the pipe
+        } else {
+            usleep(50000);
+            ffmpeg = Children(pid);
+        }
+        kill(c.toJob ? -pid : pid, c.signal);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
+        for (const pid_t child : ffmpeg) {
+            EXPECT_TRUE(kill(child, 0) != 0 && errno == ESRCH) << "ffmpeg " << child << " runs on";
+        }
+        if (!c.whileEncoding) usleep(1000000);  // time for an ffmpeg left running to write
+        EXPECT_TRUE(Left().empty()) << Left().front();
+        EXPECT_EQ(ReadText(err), "");
+        for (const pid_t child : ffmpeg) kill(child, SIGKILL);
+    }
+    fs::remove(err);
+}
+
+// When ffmpeg itself fails, what it said is in the capture's one line of error, not beside it:
+// an ffmpeg that takes no frames at all, and one that takes them all and then fails.
+TEST_F(Capture, FfmpegsOwnLinesAreInTheMessageWhenItFails) {
+    const fs::path bin = dir.string() + ".bin";
+    fs::create_directory(bin);
+    struct Case {
+        const char* script;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"echo 'Unknown encoder x' >&2; exit 1",
+         "ffmpeg stopped taking frames for "},
+        {"cat >/dev/null; echo 'Disk quota exceeded' >&2; echo 'Conversion failed!' >&2; exit 1",
+         "ffmpeg failed to encode the picture of "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        std::ofstream(bin / "ffmpeg") << "#!/bin/sh\n" << c.script << "\n";
+        fs::permissions(bin / "ffmpeg", fs::perms::owner_all);
+        const Outcome run = Run("--seconds 0.5 --video " + P("v.mp4"), "PATH=" + bin.string() + ":/usr/bin:/bin");
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_NE(run.err.find(c.message + P("v.mp4")), std::string::npos) << run.err;
+        const std::string said = c.script[0] == 'e' ? "(ffmpeg: Unknown encoder x)"
+                                                    : "(ffmpeg: Disk quota exceeded; Conversion failed!)";
+        EXPECT_NE(run.err.find(said), std::string::npos) << run.err;
+        EXPECT_TRUE(Left().empty()) << Left().front();
+    }
+    fs::remove_all(bin);
+}
+
+// An interrupt just after the WAV took its name waits until the contact sheet has taken its own:
+// both names new, never one new beside one missing (the interrupt's cleaning removes the other).
+TEST_F(Capture, AnInterruptBetweenTheCommitsWaitsForTheLast) {
+    const Outcome run = Run("--seconds 0.2 --quiet --wav " + P("a.wav") + " --contact-sheet " +
+                                P("s.png"),
+                            "LD_PRELOAD=" SIGNAL_AFTER_RENAME_PATH
+                            " ASAN_OPTIONS=verify_asan_link_order=0");
+    EXPECT_NE(run.status, 0) << "ended by the signal";
+    std::vector<std::string> left = Left();
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"a.wav", "s.png"}));
 }
 
 }  // namespace

@@ -1,11 +1,16 @@
 // The novaline-play program end to end on SDL's dummy audio driver, which plays in real time
 // without a sound card: a module written to a temporary folder, the built binary run on it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -115,6 +120,64 @@ TEST_F(NovalinePlay, PlaysAPlaylistMovingWithNAndP) {
         EXPECT_EQ(run.status, c.status) << c.keys << c.args << "\n" << run.err;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), c.errorLines) << run.err;
     }
+}
+
+// On a terminal the player goes raw; whatever signal ends it, the terminal has its echo and its
+// line editing back: the ones it quits on cleanly (exit 0) and every other (ended by the signal).
+TEST_F(NovalinePlay, EverySignalThatEndsItPutsTheTerminalBack) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    const auto cooked = [terminal] {
+        termios settings{};
+        tcgetattr(terminal, &settings);
+        return (settings.c_lflag & (ECHO | ICANON)) == (ECHO | ICANON);
+    };
+    ASSERT_TRUE(cooked());
+    const std::string err = (dir / "stderr.txt").string();
+    struct Case {
+        int signal;
+        bool quits;  // handled: a clean quit
+    };
+    const Case cases[] = {{SIGTERM, true}, {SIGINT, true},   {SIGQUIT, false},
+                          {SIGPIPE, false}, {SIGUSR1, false}, {SIGALRM, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(strsignal(c.signal));
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const rlimit noCore{0, 0};
+            setrlimit(RLIMIT_CORE, &noCore);
+            dup2(terminal, STDIN_FILENO);
+            const int messages = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(messages, STDERR_FILENO);
+            setenv("SDL_AUDIODRIVER", "dummy", 1);
+            setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+            execl(NOVALINE_PLAY_PATH, NOVALINE_PLAY_PATH, "--loop", module.c_str(), nullptr);
+            _exit(127);
+        }
+        for (int ms = 0; cooked() && ms < 10000; ms += 10) usleep(10000);
+        ASSERT_FALSE(cooked()) << "the player never took the terminal";
+        usleep(100000);
+        kill(pid, c.signal);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        if (c.quits) {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        } else {
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
+        }
+        EXPECT_TRUE(cooked()) << "the terminal is left raw";
+        // Put back by hand for the next case, whatever this one left.
+        termios settings{};
+        tcgetattr(terminal, &settings);
+        settings.c_lflag |= ECHO | ICANON;
+        tcsetattr(terminal, TCSANOW, &settings);
+    }
+    close(terminal);
+    close(master);
 }
 
 }  // namespace

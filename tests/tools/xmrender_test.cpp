@@ -2,6 +2,7 @@
 // built binary run on them, and its files, streams and exit status read back.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -1042,6 +1043,90 @@ TEST_F(XmRender, SignalsRemoveTheTemporariesAndEndTheRunByTheSignal) {
         });
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
         EXPECT_EQ(Entries(), before);
+    }
+}
+
+// An interrupt just after the WAV took its name waits until the trace has taken its own: the
+// run leaves both names new (and ends by the signal), never a new WAV beside an old trace (here
+// none, which the interrupt's cleaning would leave).
+TEST_F(XmRender, AnInterruptBetweenTheCommitsWaitsForTheLast) {
+    const fs::path input = Write("in.xm", MakeModule(1, 3, {0}, {MakePattern(2, 1)}));
+    const Outcome run = Xmrender(
+        {"--seconds", "0.1", "--trace", (dir / "t.csv").string(), "-o", (dir / "o.wav").string(),
+         input.string()},
+        "LD_PRELOAD=" + Quote(SIGNAL_AFTER_RENAME_PATH) + " ASAN_OPTIONS=verify_asan_link_order=0 ");
+    EXPECT_NE(run.status, 0) << "ended by the signal";
+    EXPECT_EQ(Entries(), (std::vector<fs::path>{"in.xm", "o.wav", "t.csv"}));
+    EXPECT_EQ(ParseWav(dir / "o.wav").Frames(), 4410);
+}
+
+// A small tmpfs at `where` holding `keep.wav` ("keep") and a filler that takes every byte left:
+// mounted by the test when it runs as root (as CI does); false when it cannot be.
+bool MountFullDisk(const fs::path& where) {
+    fs::create_directory(where);
+    if (geteuid() != 0 || mount("tmpfs", where.c_str(), "tmpfs", 0, "size=64k,mode=0777") != 0) {
+        return false;
+    }
+    WriteBytes(where / "keep.wav", {'k', 'e', 'e', 'p'});
+    std::ofstream filler(where / "filler", std::ios::binary);
+    const std::vector<char> block(4096, 'f');
+    while (filler.write(block.data(), static_cast<std::streamsize>(block.size()))) {
+    }
+    return true;
+}
+
+// Every output on a full disk, a tmpfs and /dev/full: exit 1, one line naming the output and the
+// reason, what the disk held kept and nothing of the run left on it.
+TEST_F(XmRender, FullDisksFailNamingTheReasonAndKeepWhatWasThere) {
+    const fs::path full = dir / "full";
+    const bool mounted = MountFullDisk(full);
+    struct Unmount {
+        fs::path where;
+        ~Unmount() { umount2(where.c_str(), MNT_DETACH); }
+    } unmount{full};
+    if (!mounted) GTEST_SKIP() << "mounting a tmpfs needs root";
+    const std::string input =
+        Write("in.xm", MakeModule(1, 3, {0}, {MakePattern(2, 1)})).string();
+    const std::string fullWav = (full / "w.wav").string();
+    const std::string fullTrace = (full / "t.csv").string();
+    const std::string wav = (dir / "o.wav").string();
+    struct Case {
+        std::string options;  // before the input; "> FILE" sends standard output there
+        std::string message;  // empty: not checked
+    };
+    const Case cases[] = {
+        {"-o " + fullWav, "cannot write " + fullWav + ": No space left on device"},
+        {"--trace " + fullTrace + " -o " + wav,
+         "cannot write " + fullTrace + ": No space left on device"},
+        {"-o - >" + (full / "s.out").string(),
+         "cannot write standard output: No space left on device"},
+        {"-o /dev/full", "cannot write /dev/full: No space left on device"},
+        {"--trace /dev/full -o " + wav, "cannot write /dev/full: No space left on device"},
+        {"-o - >/dev/full", "cannot write standard output: No space left on device"},
+        // An existing file is kept, whether refused or failed on the full disk.
+        {"-o " + (full / "keep.wav").string(), ""},
+    };
+    const std::vector<fs::path> before = Entries();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options);
+        const fs::path err = dir.string() + ".err";
+        const std::string command = Quote(XMRENDER_PATH) + " --rate 8000 --seconds 60 " + input +
+                                    " " + c.options + " 2>" + Quote(err.string());
+        const int raw = std::system(command.c_str());
+        const std::string message = ReadText(err);
+        fs::remove(err);
+        fs::remove(full / "s.out");  // the shell's, for standard output
+        EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << raw;
+        EXPECT_EQ(Lines(message).size(), 1u) << message;
+        if (!c.message.empty()) {
+            EXPECT_EQ(message, "xmrender: " + c.message + "\n");
+        }
+        EXPECT_EQ(Entries(), before);
+        std::vector<std::string> onDisk;
+        for (const auto& e : fs::directory_iterator(full)) onDisk.push_back(e.path().filename());
+        std::sort(onDisk.begin(), onDisk.end());
+        EXPECT_EQ(onDisk, (std::vector<std::string>{"filler", "keep.wav"}));
+        EXPECT_EQ(ReadText(full / "keep.wav"), "keep");
     }
 }
 

@@ -166,7 +166,8 @@ void OnFrame(const uint8_t* screen, int32_t /*pitchBytes*/, uint64_t frame) {
         NoteDigestFrame(&capture.digest, frame, scene, screen, kScreenBytes);
     }
     if (capture.options.videoKind != VideoKind::None && !WriteVideoFrame(&capture.video, screen)) {
-        Fail("ffmpeg stopped taking frames for " + capture.options.video);
+        Fail("ffmpeg stopped taking frames for " + capture.options.video +
+             StoppedEncoderSaid(&capture.video));
     }
     if (FrameWanted(frame)) WriteFramePng(frame, screen);
     while (capture.nextTile < capture.sheet.tiles.size() &&
@@ -293,6 +294,8 @@ bool FinishOutputs(std::string* error) {
         }
     }
     if (o.videoKind != VideoKind::None && !FinishVideo(&capture.video, error)) return false;
+    // One interrupt cannot fall between two names: they all take their new files, or none does.
+    const HandledSignalsHeld held;
     if (!o.wav.empty() && !CommitOutputFile(&capture.wavFile)) {
         *error = Unwritable(o.wav);
         return false;
@@ -412,9 +415,9 @@ int main(int argc, char** argv) {
     }
     PrintSummary();
     if (o.hash) std::printf("%s\n", FinishSha256(&capture.sha).c_str());
-    if (std::fflush(stdout) != 0) {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "novaline-capture: cannot write the hash on standard output: %s\n",
-                     std::strerror(errno));
+                     std::strerror(errno ? errno : EIO));
         return kExitFailure;
     }
     return 0;

@@ -63,9 +63,53 @@ std::string WorkFolder(const OutputFile& output) {
     return tmp && *tmp ? tmp : "/tmp";
 }
 
-// Runs ffmpeg with `arguments`; its standard input is `input` (-1: /dev/null).
+// A file for ffmpeg's messages that leaves no name behind, whatever ends the capture.
+int OpenLog() {
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string folder = tmp && *tmp ? tmp : "/tmp";
+    const int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) return fd;
+    std::string name = folder + "/novaline-capture-log-XXXXXX";
+    const int named = mkostemp(name.data(), O_CLOEXEC);
+    if (named >= 0) unlink(name.c_str());
+    return named;
+}
+
+// The last lines ffmpeg wrote, joined into one, for the capture's message; empty when it wrote
+// nothing.
+std::string LogTail(int log) {
+    constexpr size_t kTailBytes = 400;
+    std::string text;
+    if (log < 0) return text;
+    const off_t end = lseek(log, 0, SEEK_END);
+    if (end <= 0) return text;
+    const off_t from = end > static_cast<off_t>(kTailBytes) ? end - kTailBytes : 0;
+    text.resize(static_cast<size_t>(end - from));
+    const ssize_t n = pread(log, text.data(), text.size(), from);
+    text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    if (from > 0) text.erase(0, text.find('\n') + 1);  // from the first whole line
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    std::string line;
+    for (const char c : text) {
+        if (c == '\r') continue;
+        line += c == '\n' ? std::string("; ") : std::string(1, c);
+    }
+    return line;
+}
+
+// " (ffmpeg: its last lines)", or nothing when it said nothing.
+std::string Said(const VideoEncoder& video) {
+    const std::string tail = LogTail(video.log);
+    return tail.empty() ? "" : " (ffmpeg: " + tail + ")";
+}
+
+// Runs ffmpeg with `arguments`; its standard input is `input` (-1: /dev/null), its messages go
+// to `log`. It runs in a process group of its own, so that a key the user presses for an
+// interrupt reaches the capture alone, which then ends ffmpeg itself (by its id, waiting for it)
+// before it removes what ffmpeg was writing. Started and watched with the handled signals held,
+// so that no interrupt finds it running but not yet watched.
 bool Spawn(const std::string& program, const std::vector<std::string>& arguments, int input,
-           pid_t* pid) {
+           int log, pid_t* pid) {
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
@@ -78,27 +122,50 @@ bool Spawn(const std::string& program, const std::vector<std::string>& arguments
         posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     }
     // The capture ignores SIGPIPE to report a broken pipe as an error; ffmpeg gets its own way.
+    if (log >= 0) posix_spawn_file_actions_adddup2(&actions, log, STDERR_FILENO);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t defaults;
     sigemptyset(&defaults);
     sigaddset(&defaults, SIGPIPE);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-    const int result =
-        posix_spawn(pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+    // ffmpeg starts with no signal held back, whatever the capture holds now.
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
+    HandledSignalsHeld held;
+    int result = posix_spawn(pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+    if (result == 0 && !WatchChildProcess(*pid)) {
+        kill(*pid, SIGKILL);
+        waitpid(*pid, nullptr, 0);
+        result = EAGAIN;
+    }
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     errno = result;
     return result == 0;
 }
 
+// Waits for a watched ffmpeg to end, forgets it, then reaps it: between the two no signal
+// handler can end a process that has another's id.
 bool Succeeded(pid_t pid) {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) return false;
+    siginfo_t info{};
+    while (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) != 0) {
+        if (errno != EINTR) {
+            ForgetChildProcess(pid);
+            return false;
+        }
     }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    {
+        HandledSignalsHeld held;
+        ForgetChildProcess(pid);
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    return info.si_code == CLD_EXITED && info.si_status == 0;
 }
 
 // The final file's name as ffmpeg must write it: its temporary, or the device itself.
@@ -165,12 +232,14 @@ bool StartVideo(VideoEncoder* video, const std::string& path, VideoKind kind,
         return false;
     }
 
+    video->log = OpenLog();
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
         *error = std::string("cannot start ffmpeg: ") + std::strerror(errno);
         return false;
     }
     std::vector<std::string> arguments = {"-hide_banner",
+                                          "-nostdin",
                                           "-nostats",
                                           "-loglevel",
                                           "error",
@@ -206,7 +275,7 @@ bool StartVideo(VideoEncoder* video, const std::string& path, VideoKind kind,
     // and the MP4 copied from it would show its frames for 14 and 15 ms by turns at 70 fps.
     Append(&arguments,
            std::vector<std::string>{"-f", "nut", "-y", WrittenName(video->picture)});
-    const bool started = Spawn(video->ffmpeg, arguments, fds[0], &video->encoder);
+    const bool started = Spawn(video->ffmpeg, arguments, fds[0], video->log, &video->encoder);
     close(fds[0]);
     if (!started) {
         close(fds[1]);
@@ -226,12 +295,18 @@ bool WriteVideoSound(VideoEncoder* video, const int16_t* frames, uint32_t count)
     return WriteWavFrames(&video->wav, frames, count);
 }
 
+std::string StoppedEncoderSaid(VideoEncoder* video) {
+    // It closed its end of the pipe: it is ending, and has said what it had to say by then.
+    if (video->encoder > 0) Succeeded(std::exchange(video->encoder, -1));
+    return Said(*video);
+}
+
 bool FinishVideo(VideoEncoder* video, std::string* error) {
     close(video->pipe);
     video->pipe = -1;
     const pid_t encoder = std::exchange(video->encoder, -1);
     if (!Succeeded(encoder)) {
-        *error = "ffmpeg failed to encode the picture of " + video->output.target;
+        *error = "ffmpeg failed to encode the picture of " + video->output.target + Said(*video);
         return false;
     }
     if (!FinishWav(&video->wav) || std::fflush(video->sound.file) != 0) {
@@ -261,8 +336,9 @@ bool FinishVideo(VideoEncoder* video, std::string* error) {
     Append(&arguments, kBitExact);
     Append(&arguments, std::vector<std::string>{"-y", WrittenName(video->output)});
     pid_t muxer = -1;
-    if (!Spawn(video->ffmpeg, arguments, -1, &muxer) || !Succeeded(muxer)) {
-        *error = "ffmpeg failed to put picture and sound together in " + video->output.target;
+    if (!Spawn(video->ffmpeg, arguments, -1, video->log, &muxer) || !Succeeded(muxer)) {
+        *error = "ffmpeg failed to put picture and sound together in " + video->output.target +
+                 Said(*video);
         return false;
     }
     return true;
@@ -271,6 +347,7 @@ bool FinishVideo(VideoEncoder* video, std::string* error) {
 bool CommitVideo(VideoEncoder* video, std::string* error) {
     DiscardOutputFile(&video->picture);
     DiscardOutputFile(&video->sound);
+    if (video->log >= 0) close(std::exchange(video->log, -1));
     if (!CommitOutputFile(&video->output)) {
         *error = "cannot write " + video->output.target + ": " + std::strerror(errno);
         return false;
@@ -281,9 +358,11 @@ bool CommitVideo(VideoEncoder* video, std::string* error) {
 void DiscardVideo(VideoEncoder* video) {
     if (video->pipe >= 0) close(std::exchange(video->pipe, -1));
     if (video->encoder > 0) {
-        kill(video->encoder, SIGTERM);
+        // Its work is thrown away: ended at once, and waited for before its file is removed.
+        kill(video->encoder, SIGKILL);
         Succeeded(std::exchange(video->encoder, -1));
     }
+    if (video->log >= 0) close(std::exchange(video->log, -1));
     DiscardOutputFile(&video->picture);
     DiscardOutputFile(&video->sound);
     DiscardOutputFile(&video->output);

@@ -25,6 +25,9 @@ struct VideoEncoder {
     WavFile wav{};
     pid_t encoder = -1;
     int pipe = -1;  // the first run's standard input
+    // ffmpeg's own messages, in a file without a name: they reach the user only when ffmpeg
+    // fails, in the capture's message, never the terminal on an interrupt.
+    int log = -1;
 };
 
 // The path of `program` on PATH; false when there is none.
@@ -37,9 +40,12 @@ bool StartVideo(VideoEncoder* video, const std::string& path, VideoKind kind,
 // One presented screen, 320 x 200 RGB 5-6-5 (128000 bytes).
 bool WriteVideoFrame(VideoEncoder* video, const uint8_t* screen);
 bool WriteVideoSound(VideoEncoder* video, const int16_t* frames, uint32_t count);
+// After the picture's ffmpeg stopped taking frames: waits for it to end and gives its last
+// lines as " (ffmpeg: ...)" for the capture's message, or nothing when it said nothing.
+std::string StoppedEncoderSaid(VideoEncoder* video);
 // Ends the picture's run and makes the final file under its temporary name.
 bool FinishVideo(VideoEncoder* video, std::string* error);
 // Gives the final file its name; the other temporaries are removed.
 bool CommitVideo(VideoEncoder* video, std::string* error);
-// Stops ffmpeg if it runs and removes every temporary.
+// Stops ffmpeg if it runs (and waits for it) and removes every temporary.
 void DiscardVideo(VideoEncoder* video);

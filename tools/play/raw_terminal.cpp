@@ -4,6 +4,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstring>
 
@@ -36,6 +37,37 @@ bool ReadMore(int timeoutMs) {
     return true;
 }
 
+// Every signal whose default action ends the process (SIGKILL aside, which nothing can catch).
+// Those the program handles itself (to quit cleanly) keep their handlers.
+constexpr int kEndingSignals[] = {SIGHUP,  SIGINT,  SIGQUIT,   SIGILL,  SIGTRAP, SIGABRT,
+                                  SIGBUS,  SIGFPE,  SIGUSR1,   SIGSEGV, SIGUSR2, SIGPIPE,
+                                  SIGALRM, SIGTERM, SIGSTKFLT, SIGXCPU, SIGXFSZ, SIGVTALRM,
+                                  SIGPROF, SIGIO,   SIGPWR,    SIGSYS};
+
+// Puts the terminal back, then lets the signal end the process as it would have: the handler
+// is gone (SA_RESETHAND) and the signal not held back (SA_NODEFER), so it acts the moment it is
+// raised again, or, for a fault, when the faulting instruction runs again.
+void RestoreAndEnd(int signal) {
+    RestoreTerminal();
+    raise(signal);
+}
+
+void RestoreOnEndingSignals() {
+    struct sigaction action {};
+    action.sa_handler = RestoreAndEnd;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND | SA_NODEFER;
+    const auto install = [&action](int signal) {
+        struct sigaction previous {};
+        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_DFL &&
+            !(previous.sa_flags & SA_SIGINFO)) {
+            sigaction(signal, &action, nullptr);
+        }
+    };
+    for (int signal : kEndingSignals) install(signal);
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) install(signal);
+}
+
 }  // namespace
 
 bool EnterRawTerminal() {
@@ -47,8 +79,13 @@ bool EnterRawTerminal() {
     raw.c_iflag &= ~static_cast<tcflag_t>(IXON | ICRNL);
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
-    if (tcsetattr(STDIN_FILENO, TCSAFLUSH, &raw) != 0) return false;
+    // Before the change, so that no signal finds the terminal raw with nothing to put it back.
     settingsSaved = true;
+    RestoreOnEndingSignals();
+    if (tcsetattr(STDIN_FILENO, TCSAFLUSH, &raw) != 0) {
+        settingsSaved = false;
+        return false;
+    }
     return true;
 }
 

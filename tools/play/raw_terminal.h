@@ -5,7 +5,9 @@
 #include "tools/play/terminal_keys.h"
 
 // Puts a terminal on standard input into raw mode; false, changing nothing, when standard input
-// is not a terminal (keys are then read from it as they come, a pipe's end ending them).
+// is not a terminal (keys are then read from it as they come, a pipe's end ending them). Every
+// signal that would end the program and that it does not handle itself puts the terminal back
+// first, then ends it as before.
 bool EnterRawTerminal();
 // Puts back the settings EnterRawTerminal found; nothing when it changed none. Safe to call
 // twice, and from a signal handler.
