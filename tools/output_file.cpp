@@ -281,7 +281,8 @@ std::string CannotWrite(const std::string& path, int error) {
         case EROFS: reason = "not writable"; break;
         default: reason = std::strerror(error); break;
     }
-    return "cannot write " + path + ": " + reason;
+    return "cannot write " + (path == kStandardOutputName ? "standard output" : path) + ": " +
+           reason;
 }
 
 bool CloseOutputFile(OutputFile* output) {

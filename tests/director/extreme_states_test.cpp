@@ -11,7 +11,7 @@
 
 #include "assets/embedded_data.h"
 #include "director/flare_field.h"
-#include "director/mesh_motion.h"
+#include "show/mesh_motion.h"
 #include "director/scene_pixels.h"
 #include "director/timeline.h"
 #include "effects/additive_mesh.h"
