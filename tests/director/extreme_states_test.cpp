@@ -21,6 +21,7 @@
 #include "effects/projection.h"
 #include "effects/wave_plane.h"
 #include "platform/headless.h"
+#include "show_stage.h"
 
 namespace {
 
@@ -186,21 +187,10 @@ const ExtremeCase kCases[] = {
 class ExtremeStates : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetUpHeadless(HeadlessSetup{});
-        OpenWindow();
-        InitDirectDraw();
-        SetVideoMode(320, 200, 16);
-        CreateFrameBuffer(320, 200, 16);
-        BuildAngleTables();
-        BuildMotionTables();
-        InitTriangleTables();
-        InitOverlayColours();
-        InitWavePlane();
+        OpenShowStage();
     }
     void TearDown() override {
-        FreeFrameBuffer();
-        ReleaseDirectDraw();
-        RequestWindowClose();
+        CloseShowStage();
     }
 };
 

@@ -15,30 +15,17 @@
 #include "effects/wave_plane.h"
 #include "platform/headless.h"
 #include "show/mesh_motion.h"
+#include "show_stage.h"
 
 namespace {
 
 class ScenePixels : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetUpHeadless(HeadlessSetup{});
-        OpenWindow();
-        InitDirectDraw();
-        SetVideoMode(320, 200, 16);
-        CreateFrameBuffer(320, 200, 16);
-        BuildAngleTables();
-        BuildMotionTables();
-        InitOverlayColours();
-        PrepareFlare();
-        ResetCaptions();
-        InitWavePlane();
-        ResetScenePixels();
-        ResetFlareField();
+        OpenShowStage();
     }
     void TearDown() override {
-        FreeFrameBuffer();
-        ReleaseDirectDraw();
-        RequestWindowClose();
+        CloseShowStage();
     }
     static std::vector<uint16_t> Frame() { return {FrameBuffer, FrameBuffer + kFramePixels}; }
 };

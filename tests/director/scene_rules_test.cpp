@@ -24,32 +24,21 @@
 #include "effects/wave_plane.h"
 #include "platform/headless.h"
 #include "sound/module.h"
+#include "show_stage.h"
 
 namespace {
 
 class SceneRules : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetUpHeadless(HeadlessSetup{});
-        OpenWindow();
-        InitDirectDraw();
-        SetVideoMode(320, 200, 16);
-        CreateFrameBuffer(320, 200, 16);
-        BuildAngleTables();
-        BuildMotionTables();
-        InitTriangleTables();
-        InitOverlayColours();
-        PrepareFlare();
-        InitWavePlane();
+        OpenShowStage();
         ListMakeSelfLinked(&fake);
         showSong = &fake;
         Restart();
     }
     void TearDown() override {
         showSong = nullptr;
-        FreeFrameBuffer();
-        ReleaseDirectDraw();
-        RequestWindowClose();
+        CloseShowStage();
     }
     // Every effect's state as at the show's start.
     static void Restart() {
