@@ -66,12 +66,18 @@ const captureSetup = `(() => {
     }
     process(inputs) {
       if (this.first < 0) this.first = currentFrame;
+      // Kept where the context's clock says, not where the count of calls would: a quantum the
+      // browser does not hand this node (with its input silent, say) stays silence in its place
+      // instead of moving all that follows it earlier.
+      const at = currentFrame - this.first;
+      const end = Math.min(at + 128, this.samples.length / 2);
       const input = inputs[0];
-      for (let i = 0; i < 128 && this.count < this.samples.length / 2; ++i, ++this.count) {
+      for (let f = at; f < end; ++f) {
         for (let c = 0; c < 2; ++c) {
-          this.samples[2 * this.count + c] = input[c] ? Math.round(input[c][i] * 32768) : 0;
+          this.samples[2 * f + c] = input[c] ? Math.round(input[c][f - at] * 32768) : 0;
         }
       }
+      this.count = Math.max(this.count, end);
       return true;
     }
   }
