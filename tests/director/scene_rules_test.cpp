@@ -90,7 +90,9 @@ TEST_F(SceneRules, SceneOneShowsThePlaneOnlyPastItsEndAndTheMeshOnlyOnABeat) {
         Draw(1);
         EXPECT_EQ(wavePhase != 0, c.plane) << std::hex << c.position;
         // The plane is not grey: the mesh is looked for only where the frame is.
-        if (!c.plane) EXPECT_EQ(MeshShown(), c.mesh) << std::hex << c.position;
+        if (!c.plane) {
+            EXPECT_EQ(MeshShown(), c.mesh) << std::hex << c.position;
+        }
     }
 }
 

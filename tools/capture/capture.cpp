@@ -262,7 +262,7 @@ bool OpenOutputs(std::string* error) {
     }
     return o.videoKind == VideoKind::None ||
            StartVideo(&capture.video, o.video, o.videoKind, o.framesPerSecond,
-                      o.native ? 1 : o.scale, o.crf, error);
+                      o.native ? 1 : o.scale, o.crf, kSoundRateHz, error);
 }
 
 // Every output is written out before any takes its name, so a late failure in one leaves every

@@ -2,11 +2,7 @@
 
 #include <cstdio>
 
-namespace {
-
-constexpr uint32_t kBytesPerAudioFrame = 4;  // 16-bit stereo
-
-}  // namespace
+#include "platform/audio_device.h"
 
 void StartShowDigest(ShowDigest* digest) {
     *digest = ShowDigest{};
@@ -25,7 +21,7 @@ void NoteDigestFrame(ShowDigest* digest, uint64_t frame, int32_t scene, const ui
 void NoteDigestSound(ShowDigest* digest, const int16_t* frames, uint32_t count) {
     if (digest->segments.count == 0) return;
     const size_t at = digest->segments.count - 1;
-    UpdateSha256(&digest->sound[at], frames, size_t{count} * kBytesPerAudioFrame);
+    UpdateSha256(&digest->sound[at], frames, size_t{count} * kBytesPerStereoFrame);
     digest->soundFrames[at] += count;
 }
 

@@ -24,7 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int32_t kStereo = 2;
-constexpr int32_t kSoundRateHz = 44100;
 
 // Quality settings, fixed so that every capture of the same options encodes alike. x264 at its
 // ultrafast preset, the only one that keeps up with the show on two cores (superfast took 2.5
@@ -210,7 +209,8 @@ bool FindProgram(const char* program, std::string* path) {
 }
 
 bool StartVideo(VideoEncoder* video, const std::string& path, VideoKind kind,
-                int32_t framesPerSecond, int32_t scale, int32_t crf, std::string* error) {
+                int32_t framesPerSecond, int32_t scale, int32_t crf, int32_t soundRateHz,
+                std::string* error) {
     video->kind = kind;
     video->framesPerSecond = framesPerSecond;
     video->scale = scale;
@@ -227,7 +227,7 @@ bool StartVideo(VideoEncoder* video, const std::string& path, VideoKind kind,
     const OutputMode own = OutputMode::Replace;
     if (!OpenOutputFile(&video->picture, folder + "/novaline-capture-picture", own) ||
         !OpenOutputFile(&video->sound, folder + "/novaline-capture-sound", own) ||
-        !OpenWavStream(&video->wav, video->sound.file, kSoundRateHz, kStereo, kWavUnknownFrames)) {
+        !OpenWavStream(&video->wav, video->sound.file, soundRateHz, kStereo, kWavUnknownFrames)) {
         *error = "cannot write the video's work files in " + folder + ": " + std::strerror(errno);
         return false;
     }

@@ -34,9 +34,11 @@ struct VideoEncoder {
 bool FindProgram(const char* program, std::string* path);
 
 // Opens the outputs and starts the picture's ffmpeg; `crf` is the MP4's quality, -1 for the
-// default. False with a one-line reason in *error.
+// default; the sound comes at `soundRateHz`, the show's rate. False with a one-line reason in
+// *error.
 bool StartVideo(VideoEncoder* video, const std::string& path, VideoKind kind,
-                int32_t framesPerSecond, int32_t scale, int32_t crf, std::string* error);
+                int32_t framesPerSecond, int32_t scale, int32_t crf, int32_t soundRateHz,
+                std::string* error);
 // One presented screen, 320 x 200 RGB 5-6-5 (128000 bytes).
 bool WriteVideoFrame(VideoEncoder* video, const uint8_t* screen);
 bool WriteVideoSound(VideoEncoder* video, const int16_t* frames, uint32_t count);
